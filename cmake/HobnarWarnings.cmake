@@ -1,0 +1,13 @@
+# Our own targets build with warnings on and treated as errors; third-party
+# headers come in as system includes and stay out of it.
+function(hobnar_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wconversion
+                                           -Wno-sign-conversion -Werror)
+endfunction()
+
+# One static library per subsystem folder.
+function(hobnar_library name)
+  add_library(${name} STATIC ${ARGN})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  hobnar_warnings(${name})
+endfunction()

@@ -1,0 +1,69 @@
+// InstallerContext: the one process-wide object that the whole installer
+// shares (device identity, launch parameters, server addresses, install
+// folder, the callbacks through which the download thread reaches the
+// window), plus the registry-string routines and the "paramdata" file.
+//
+// Contract:
+// - instance() builds the object on first use and never destroys it; it is
+//   safe to call from several threads at once.  The first call is made on the
+//   first thread before any other thread exists.
+// - Members are plain public data.  All writes happen on the first (window)
+//   thread; the download thread only reads members that were set before it
+//   started, and calls the two callbacks.  There is no lock.
+// - Failures are values: an empty string means "not available".  Nothing here
+//   throws on its own.
+#pragma once
+
+#include <functional>
+#include <string>
+
+// The product key under HKEY_LOCAL_MACHINE.
+extern const char* const kProductRegistryKey;
+
+// The REG_SZ value `valueName` of `subKey`, or an empty string when the key or
+// value is missing.  The text ends at the value's first zero byte.
+std::string readRegistryString(std::string subKey, std::string valueName);
+// Sets the REG_SZ value, creating the key when needed.  A failure leaves one
+// debugger line and nothing else.
+void writeRegistryString(std::string subKey, std::string valueName, std::string data);
+
+class InstallerContext {
+  public:
+    // The process-wide instance.
+    static InstallerContext& instance();
+
+    // Runs the start-up steps: identity from the product key, "paramdata" or
+    // fresh sources, then the fixed product-key values.  Production code goes
+    // through instance(); tests build one context per simulated run.
+    InstallerContext();
+
+    void* mainWindow = nullptr;  // the main window, owned by itself; never dereferenced here
+    std::string installDir;
+    std::string paramDataPath;  // empty when the local application-data folder is unknown
+    std::string promoteId = "guanwang";
+    std::function<void(double, void*)> progressCallback;
+    std::function<void()> downloadDoneCallback;
+    std::string installedVersion;
+    bool devMode = false;
+    std::string packageSizeText;
+    std::string apiBaseUrl;
+    std::string packageUrl;
+    std::string channel = "guanwang";
+    std::string apkId;
+    std::string pcId;
+    std::string systemVersion;
+    std::string logOpen = "1";
+    std::string version;
+    std::string registryKeyPath;
+
+    // Writes the one-line "paramdata" file from the current members.
+    void writeParamData();
+    // Field 4 of the "paramdata" file, or an empty string.
+    std::string readPcIdFromParamData();
+
+    // The "paramdata" line for the current members (no line break).
+    std::string paramDataLine() const;
+};
+
+// Field 4 of a "paramdata" word, or an empty string when there is none.
+std::string pcIdFromParamDataWord(const std::string& word);
