@@ -131,3 +131,5 @@ std::string InstallerContext::readPcIdFromParamData() {
     }
     return pcIdFromParamDataWord(word);
 }
+
+void InstallerContext::setInstallDir(std::string dir) { installDir = std::move(dir); }

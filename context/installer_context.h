@@ -63,6 +63,34 @@ class InstallerContext {
 
     // The "paramdata" line for the current members (no line break).
     std::string paramDataLine() const;
+
+    // Replaces installDir (the install folder, later the product folder).
+    void setInstallDir(std::string dir);
+
+    // ---- Backend client: blocking HTTP on the calling thread --------------
+    // POSTs a JSON body; returns whatever reply body arrived (empty on none).
+    std::string postJson(std::string url, std::string body);
+    // GETs a URL; the body when the final status is 200 or 201, else empty.
+    std::string httpGet(std::string url);
+    // The compact, key-sorted operation-log body for one event.
+    std::string buildEventBody(int type, const std::string& btnId) const;
+    // Posts one operation-log event to apiBaseUrl; the reply is ignored.
+    void reportEvent(int type, std::string btnId);
+    // "?apkChannel=...&...&userAgent=MicrosoftWindows" from the current members.
+    std::string buildQueryString() const;
+    // The package size text ("350.00MB"); cached text when install info came.
+    std::string getSize();
+    // The distribution channel; empty when the backend did not answer.
+    std::string getApkChannel();
+    // On success replaces packageUrl, version and packageSizeText.
+    void getInstallInfo();
+
+    // ---- Start-up decisions (first thread, before any other thread) -------
+    // Chooses the servers, queries the backend, records the launch parameters.
+    void applyLaunchParameters(std::string promotionId, std::string argumentText);
+    // Starts the installed product and answers true when it is installed in
+    // the delivered version; false otherwise.
+    bool launchInstalledIfPresent();
 };
 
 // Field 4 of a "paramdata" word, or an empty string when there is none.
