@@ -1,0 +1,84 @@
+#include "server/backend_server.h"
+
+#include <httplib.h>
+
+#include "server/api_routes.h"
+#include "server/faults.h"
+#include "server/package_route.h"
+#include "server/request_log.h"
+#include "server/server_context.h"
+
+namespace server {
+namespace {
+
+// Stalled and throttled replies hold a worker each; leave room for the
+// installer's queries and events beside a few slow downloads.
+constexpr size_t kWorkerThreads = 32;
+
+void logUnstreamedResponse(const httplib::Request& req, const httplib::Response& res) {
+    // Streamed package replies log themselves when they end, with the number
+    // of bytes that really went out.
+    if (res.content_provider_) {
+        return;
+    }
+    RequestSummary summary = summarizeRequest(req);
+    summary.status = res.status;
+    summary.bodyBytes = req.method == "HEAD" ? 0 : res.body.size();
+    logRequest(summary);
+}
+
+}  // namespace
+
+struct BackendServer::Impl {
+    ServerContext ctx;
+    httplib::Server http;
+};
+
+BackendServer::BackendServer(const ServerOptions& options, EventStore& events)
+    : m_impl(std::make_unique<Impl>()) {
+    ServerContext& ctx = m_impl->ctx;
+    ctx.options = options;
+    ctx.events = &events;
+    httplib::Server& http = m_impl->http;
+    http.new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
+    http.set_pre_routing_handler([&ctx](const httplib::Request& req, httplib::Response& res) {
+        return applyFaults(req, res, ctx) ? httplib::Server::HandlerResponse::Handled
+                                          : httplib::Server::HandlerResponse::Unhandled;
+    });
+    http.set_logger(logUnstreamedResponse);
+    registerApiRoutes(http, ctx);
+    http.Get(kPackagePath, [&ctx](const httplib::Request& req, httplib::Response& res) {
+        handlePackage(req, res, ctx);
+    });
+}
+
+BackendServer::~BackendServer() {
+    stop();
+}
+
+int BackendServer::bind(std::string& error) {
+    const ServerOptions& o = m_impl->ctx.options;
+    int port = -1;
+    if (o.port == 0) {
+        port = m_impl->http.bind_to_any_port(o.host);
+    } else if (m_impl->http.bind_to_port(o.host, o.port)) {
+        port = o.port;
+    }
+    if (port <= 0) {
+        error = "cannot listen on " + o.host + ":" + std::to_string(o.port);
+        return -1;
+    }
+    m_impl->ctx.boundPort = port;
+    return port;
+}
+
+bool BackendServer::serve() {
+    return m_impl->http.listen_after_bind();
+}
+
+void BackendServer::stop() {
+    m_impl->ctx.stopping.store(true);
+    m_impl->http.stop();
+}
+
+}  // namespace server

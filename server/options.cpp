@@ -1,0 +1,193 @@
+#include "server/options.h"
+
+#include <charconv>
+#include <functional>
+
+namespace server {
+namespace {
+
+// Sets one option from its value; returns an error text, empty on success.
+using Setter = std::function<std::string(ServerOptions&, const std::string&)>;
+
+struct OptionSpec {
+    const char* name;
+    bool takesValue;
+    Setter set;
+};
+
+bool parseUnsigned(const std::string& text, std::uint64_t& value) {
+    const char* end = text.data() + text.size();
+    auto result = std::from_chars(text.data(), end, value);
+    return !text.empty() && result.ec == std::errc() && result.ptr == end;
+}
+
+bool parseSeconds(const std::string& text, double& value) {
+    const char* end = text.data() + text.size();
+    auto result = std::from_chars(text.data(), end, value);
+    return !text.empty() && result.ec == std::errc() && result.ptr == end && value >= 0 &&
+           value <= 86400;
+}
+
+// "PATH=VALUE": the path is everything before the first '=', so values
+// (reply texts, redirect targets with a query) may themselves contain '='.
+bool splitPathValue(const std::string& text, std::string& path, std::string& value) {
+    auto eq = text.find('=');
+    if (eq == std::string::npos || eq == 0 || text[0] != '/') {
+        return false;
+    }
+    path = text.substr(0, eq);
+    value = text.substr(eq + 1);
+    return true;
+}
+
+std::string setPort(ServerOptions& o, const std::string& v) {
+    std::uint64_t port = 0;
+    if (!parseUnsigned(v, port) || port > 65535) {
+        return "--port needs a number from 0 to 65535, got '" + v + "'";
+    }
+    o.port = static_cast<int>(port);
+    return "";
+}
+
+std::string setByteCount(std::uint64_t& target, const char* name, bool positive,
+                         const std::string& v) {
+    std::uint64_t bytes = 0;
+    if (!parseUnsigned(v, bytes) || (positive && bytes == 0)) {
+        return std::string(name) + " needs a " + (positive ? "positive " : "") +
+               "byte count, got '" + v + "'";
+    }
+    target = bytes;
+    return "";
+}
+
+std::string setStatus(ServerOptions& o, const std::string& v) {
+    std::string path;
+    std::string code;
+    std::uint64_t status = 0;
+    if (!splitPathValue(v, path, code) || !parseUnsigned(code, status) || status < 100 ||
+        status > 599) {
+        return "--status needs PATH=CODE with PATH starting with '/' and CODE from 100 to 599, "
+               "got '" +
+               v + "'";
+    }
+    o.statusByPath[path] = static_cast<int>(status);
+    return "";
+}
+
+std::string setPathText(std::map<std::string, std::string>& target, const char* name,
+                        const std::string& v) {
+    std::string path;
+    std::string text;
+    if (!splitPathValue(v, path, text)) {
+        return std::string(name) + " needs PATH=VALUE with PATH starting with '/', got '" + v + "'";
+    }
+    target[path] = text;
+    return "";
+}
+
+std::string setStall(ServerOptions& o, const std::string& v) {
+    if (!parseSeconds(v, o.stallSeconds)) {
+        return "--stall needs a number of seconds from 0 to 86400, got '" + v + "'";
+    }
+    return "";
+}
+
+std::string setText(std::string& target, const char* name, const std::string& v) {
+    if (v.empty()) {
+        return std::string(name) + " needs a non-empty value";
+    }
+    target = v;
+    return "";
+}
+
+const std::vector<OptionSpec>& optionTable() {
+    static const std::vector<OptionSpec> table = {
+        {"--host", true, [](auto& o, auto& v) { return setText(o.host, "--host", v); }},
+        {"--port", true, setPort},
+        {"--package", true,
+         [](auto& o, auto& v) { return setText(o.packagePath, "--package", v); }},
+        {"--package-url", true,
+         [](auto& o, auto& v) { return setText(o.packageUrl, "--package-url", v); }},
+        {"--version", true, [](auto& o, auto& v) { return setText(o.version, "--version", v); }},
+        {"--channel", true, [](auto& o, auto& v) { return setText(o.channel, "--channel", v); }},
+        {"--db", true, [](auto& o, auto& v) { return setText(o.dbPath, "--db", v); }},
+        {"--list-events", false, [](auto& o, auto&) { return (o.listEvents = true, ""); }},
+        {"--help", false, [](auto& o, auto&) { return (o.help = true, ""); }},
+        {"--bandwidth", true,
+         [](auto& o, auto& v) { return setByteCount(o.bandwidth, "--bandwidth", true, v); }},
+        {"--drop-after", true,
+         [](auto& o, auto& v) {
+             o.dropAfterSet = true;
+             return setByteCount(o.dropAfter, "--drop-after", false, v);
+         }},
+        {"--ignore-range", false, [](auto& o, auto&) { return (o.ignoreRange = true, ""); }},
+        {"--no-length", false, [](auto& o, auto&) { return (o.noLength = true, ""); }},
+        {"--status", true, setStatus},
+        {"--reply", true,
+         [](auto& o, auto& v) { return setPathText(o.replyByPath, "--reply", v); }},
+        {"--redirect", true,
+         [](auto& o, auto& v) { return setPathText(o.redirectByPath, "--redirect", v); }},
+        {"--stall", true, setStall},
+        {"--stall-path", true,
+         [](auto& o, auto& v) {
+             return v.empty() || v[0] != '/' ? "--stall-path needs a path starting with '/'"
+                                             : (o.stallPath = v, "");
+         }},
+    };
+    return table;
+}
+
+const OptionSpec* findOption(const std::string& name) {
+    for (const OptionSpec& spec : optionTable()) {
+        if (name == spec.name) {
+            return &spec;
+        }
+    }
+    return nullptr;
+}
+
+// Checks that need the whole command line.
+std::string checkCombination(const ServerOptions& o, bool stallGiven) {
+    if (o.help || o.listEvents) {
+        return "";
+    }
+    if (o.packagePath.empty()) {
+        return "--package FILE is required to serve";
+    }
+    if (!o.stallPath.empty() && !stallGiven) {
+        return "--stall-path needs --stall SECONDS";
+    }
+    return "";
+}
+
+}  // namespace
+
+ParsedOptions parseOptions(const std::vector<std::string>& args) {
+    ParsedOptions parsed;
+    bool stallGiven = false;
+    for (size_t i = 0; i < args.size() && parsed.error.empty(); ++i) {
+        const std::string& arg = args[i];
+        auto eq = arg.find('=');
+        std::string name = arg.substr(0, eq);
+        const OptionSpec* spec = arg.rfind("--", 0) == 0 ? findOption(name) : nullptr;
+        if (spec == nullptr) {
+            parsed.error = "unknown argument '" + arg + "' (see --help)";
+        } else if (!spec->takesValue && eq != std::string::npos) {
+            parsed.error = name + " takes no value";
+        } else if (spec->takesValue && eq == std::string::npos && i + 1 >= args.size()) {
+            parsed.error = name + " needs a value";
+        } else {
+            std::string value = !spec->takesValue         ? ""
+                                : eq != std::string::npos ? arg.substr(eq + 1)
+                                                          : args[++i];
+            stallGiven = stallGiven || name == "--stall";
+            parsed.error = spec->set(parsed.options, value);
+        }
+    }
+    if (parsed.error.empty()) {
+        parsed.error = checkCombination(parsed.options, stallGiven);
+    }
+    return parsed;
+}
+
+}  // namespace server
