@@ -88,3 +88,47 @@ bool registryDelete(const std::string& key, const std::string& name);
 bool fileExists(const std::string& path);
 
 }  // namespace platform
+
+// ---- Install engine: streamed files, disk space, loadable libraries --------
+namespace platform {
+
+// An open file for streaming a download into.  `id` is an opaque number (-1
+// when nothing is open); only the functions below interpret it.  One handle
+// is meant for one thread at a time.
+struct FileHandle {
+    long long id = -1;
+    bool isOpen() const { return id >= 0; }
+};
+
+// Opens `path` for reading and writing, creating it (empty) when missing and
+// keeping its content otherwise.  Every write goes to the end of the file.
+// Returns a closed handle on failure.
+FileHandle openFileForAppend(const std::string& path);
+// Current size in bytes (64-bit), or -1 when it cannot be read.
+std::int64_t fileSize(FileHandle file);
+// Writes all `size` bytes at the end of the file; false when not all of them
+// could be written.
+bool appendToFile(FileHandle file, const void* data, std::size_t size);
+// Cuts (or extends) the file to `size` bytes; the next write goes to the new end.
+bool truncateFile(FileHandle file, std::int64_t size);
+// Closes the handle and marks it closed; a closed handle is left alone.
+void closeFile(FileHandle& file);
+// Deletes a file (not a folder); true when it is gone afterwards.
+bool removeFile(const std::string& path);
+
+// Size and free bytes of the volume holding an existing path.  freeBytes are
+// all free bytes of the volume, including those reserved for the superuser.
+struct DiskSpace {
+    std::uint64_t totalBytes = 0;
+    std::uint64_t freeBytes = 0;
+};
+// nullopt when the path does not exist or the volume cannot be queried.
+std::optional<DiskSpace> diskSpace(const std::string& path);
+
+// A shared library loaded by file name (searched the system's usual way), or
+// nullptr.  It stays loaded until the process ends.
+void* loadLibrary(const std::string& name);
+// The address of an exported symbol of a loaded library, or nullptr.
+void* librarySymbol(void* library, const std::string& symbol);
+
+}  // namespace platform
