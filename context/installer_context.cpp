@@ -132,4 +132,6 @@ std::string InstallerContext::readPcIdFromParamData() {
     return pcIdFromParamDataWord(word);
 }
 
-void InstallerContext::setInstallDir(std::string dir) { installDir = std::move(dir); }
+void InstallerContext::setInstallDir(std::string dir) {
+    installDir = std::move(dir);
+}

@@ -17,6 +17,19 @@
 #include <functional>
 #include <string>
 
+// The API base URL and package URL of one set of servers.
+struct ServerEndpoints {
+    std::string apiBaseUrl;
+    std::string packageUrl;
+};
+
+// Production and test servers; compiledIn() gives the configured ones.
+struct LaunchServers {
+    ServerEndpoints production;
+    ServerEndpoints test;
+    static LaunchServers compiledIn();
+};
+
 // The product key under HKEY_LOCAL_MACHINE.
 extern const char* const kProductRegistryKey;
 
@@ -88,6 +101,8 @@ class InstallerContext {
     // ---- Start-up decisions (first thread, before any other thread) -------
     // Chooses the servers, queries the backend, records the launch parameters.
     void applyLaunchParameters(std::string promotionId, std::string argumentText);
+    void applyLaunchParameters(std::string promotionId, std::string argumentText,
+                               const LaunchServers& servers);
     // Starts the installed product and answers true when it is installed in
     // the delivered version; false otherwise.
     bool launchInstalledIfPresent();

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -86,6 +87,21 @@ bool registryDelete(const std::string& key, const std::string& name);
 
 // ---- Files -----------------------------------------------------------------
 bool fileExists(const std::string& path);
+
+}  // namespace platform
+
+// ---- Processes -------------------------------------------------------------
+namespace platform {
+
+// Starts a program from an argument vector (argv[0] is a path or a name
+// searched on PATH), detached: the caller does not wait for it and it outlives
+// the caller.  No shell is involved.  False when it could not be started.
+bool startDetached(const std::vector<std::string>& argv);
+// Starts the file at `path` the way a double-click would: directly when it is
+// an executable file, otherwise through the desktop's default handler.
+bool launchFile(const std::string& path);
+// Opens a URL (or file) with the desktop's default handler.
+bool openWithDefaultHandler(const std::string& target);
 
 }  // namespace platform
 

@@ -1,0 +1,139 @@
+// The client information queries: query string, size text and the replies.
+#include <cstdlib>
+#include <iomanip>
+#include <locale>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "backend/backend.h"
+
+namespace backend {
+namespace {
+
+using nlohmann::json;
+
+// Bytes that would break the URL (libcurl refuses a blank) or change the
+// query's meaning.  Everything else goes in verbatim.
+bool needsEncoding(unsigned char byte) {
+    return byte <= 0x20 || byte >= 0x7F || byte == '&' || byte == '#' || byte == '%' || byte == '+';
+}
+
+std::string queryValue(const std::string& value) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (char c : value) {
+        unsigned char byte = static_cast<unsigned char>(c);
+        if (needsEncoding(byte)) {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0x0F];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// The reply envelope: the parsed object when "success" is the string "1".
+std::optional<json> successfulPayload(const std::string& reply) {
+    json document = json::parse(reply, nullptr, false, false);
+    if (!document.is_object()) {
+        return std::nullopt;
+    }
+    auto success = document.find("success");
+    if (success == document.end() || !success->is_string() || success->get<std::string>() != "1") {
+        return std::nullopt;
+    }
+    auto payload = document.find("obj");
+    return payload == document.end() ? json() : *payload;
+}
+
+std::optional<std::string> stringMember(const json& object, const char* key) {
+    if (!object.is_object()) {
+        return std::nullopt;
+    }
+    auto member = object.find(key);
+    if (member == object.end() || !member->is_string()) {
+        return std::nullopt;
+    }
+    return member->get<std::string>();
+}
+
+bool startsWithNumber(const std::string& text) {
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    std::strtoll(begin, &end, 10);
+    return end != begin;
+}
+
+}  // namespace
+
+std::string buildQueryString(const ClientFacts& facts) {
+    std::string version = facts.version.empty() ? std::string("2.0.1") : facts.version;
+    return "?apkChannel=" + queryValue(facts.channel) + "&apkId=" + queryValue(facts.apkId) +
+           "&apkVersionCode=10000&apkVersionName=" + queryValue(version) +
+           "&pcId=" + queryValue(facts.pcId) +
+           "&phoneMaker=Microsoft&phoneModel=Windows&phoneOs=2&phoneOsVersion=" +
+           queryValue(facts.systemVersion) + "&userAgent=MicrosoftWindows";
+}
+
+std::string formatSize(std::string text) {
+    long long bytes = std::strtoll(text.c_str(), nullptr, 10);
+    double value = static_cast<double>(bytes) * (1.0 / 1024) * (1.0 / 1024);
+    const char* unit = "MB";
+    if (value >= 1024.0) {
+        value *= 1.0 / 1024;
+        unit = "GB";
+    }
+    std::ostringstream out;
+    out.imbue(std::locale::classic());
+    out << std::fixed << std::setprecision(2) << value << unit;
+    return out.str();
+}
+
+std::string sizeFromReply(const std::string& reply) {
+    if (reply.empty()) {
+        return {};
+    }
+    std::optional<json> payload = successfulPayload(reply);
+    if (!payload || !payload->is_string()) {
+        return {};
+    }
+    std::string bytes = payload->get<std::string>();
+    return startsWithNumber(bytes) ? formatSize(bytes) : std::string();
+}
+
+std::string channelFromReply(const std::string& reply) {
+    if (reply.empty()) {
+        return {};
+    }
+    std::optional<json> payload = successfulPayload(reply);
+    if (!payload) {
+        return "guanwang";
+    }
+    std::optional<std::string> promoteId = stringMember(*payload, "promoteId");
+    std::optional<std::string> channel = stringMember(*payload, "apkChannel");
+    if (!promoteId || !channel || channel->empty()) {
+        return "guanwang";
+    }
+    return *channel;
+}
+
+std::optional<InstallInfo> installInfoFromReply(const std::string& reply) {
+    if (reply.empty()) {
+        return std::nullopt;
+    }
+    std::optional<json> payload = successfulPayload(reply);
+    if (!payload) {
+        return std::nullopt;
+    }
+    std::optional<std::string> size = stringMember(*payload, "size");
+    std::optional<std::string> url = stringMember(*payload, "url");
+    std::optional<std::string> version = stringMember(*payload, "version");
+    if (!size || !url || !version || !startsWithNumber(*size)) {
+        return std::nullopt;
+    }
+    return InstallInfo{*size, *url, *version};
+}
+
+}  // namespace backend

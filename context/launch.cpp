@@ -1,0 +1,60 @@
+// Start-up decisions: which servers this run talks to, what it records about
+// its launch, and whether the product is already installed.
+#include <fstream>
+
+#include "context/endpoints.h"
+#include "context/installer_context.h"
+#include "platform/platform.h"
+
+namespace {
+
+// The version this installer delivers.
+const char* const kDeliveredVersion = "2.0.1";
+
+}  // namespace
+
+LaunchServers LaunchServers::compiledIn() {
+    return {{endpoints::kProductionApiBaseUrl, endpoints::kProductionPackageUrl},
+            {endpoints::kTestApiBaseUrl, endpoints::kTestPackageUrl}};
+}
+
+void InstallerContext::applyLaunchParameters(std::string promotionId, std::string argumentText) {
+    applyLaunchParameters(std::move(promotionId), std::move(argumentText),
+                          LaunchServers::compiledIn());
+}
+
+void InstallerContext::applyLaunchParameters(std::string promotionId, std::string argumentText,
+                                             const LaunchServers& servers) {
+    if (!promotionId.empty()) {
+        promoteId = promotionId;
+    }
+    writeRegistryString(registryKeyPath, "promoteId", promoteId);
+
+    devMode = argumentText.find("dev") != std::string::npos;
+    writeRegistryString(registryKeyPath, "devMode", devMode ? "1" : "0");
+    const ServerEndpoints& chosen = devMode ? servers.test : servers.production;
+    apiBaseUrl = chosen.apiBaseUrl;
+    packageUrl = chosen.packageUrl;
+
+    getInstallInfo();
+    writeRegistryString(registryKeyPath, "version", version);
+    channel = getApkChannel();
+    writeRegistryString(registryKeyPath, "channel", channel);
+    writeRegistryString(registryKeyPath, "logOpen", logOpen);
+    writeParamData();
+}
+
+bool InstallerContext::launchInstalledIfPresent() {
+    std::string path = readRegistryString(registryKeyPath, "DisplayPath");
+    if (path.empty() || installedVersion != kDeliveredVersion) {
+        return false;
+    }
+    if (!std::ifstream(path)) {
+        return false;
+    }
+    // The product starts from an argument vector; the logged line keeps the
+    // command text operators know from the Windows build.
+    platform::launchFile(path);
+    platform::debugLog("explorer \"" + path + "\"");
+    return true;
+}

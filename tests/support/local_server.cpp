@@ -1,0 +1,69 @@
+#include "tests/support/local_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace testsupport {
+
+std::string SeenRequest::header(const std::string& name) const {
+    auto found = headers.find(name);
+    return found == headers.end() ? std::string() : found->second;
+}
+
+LocalServer::LocalServer() {
+    // Recorded before the response goes out, so a client that has its answer
+    // can rely on the server having seen the request.
+    http.set_post_routing_handler([this](const httplib::Request& req, httplib::Response&) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_seen.push_back({req.method, req.path, req.target, req.headers, req.params, req.body});
+    });
+}
+
+LocalServer::~LocalServer() {
+    http.stop();
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+}
+
+void LocalServer::start() {
+    m_port = http.bind_to_any_port("127.0.0.1");
+    m_thread = std::thread([this] { http.listen_after_bind(); });
+    while (!http.is_running()) {
+        std::this_thread::yield();
+    }
+}
+
+std::string LocalServer::url() const {
+    return "http://127.0.0.1:" + std::to_string(m_port);
+}
+
+std::vector<SeenRequest> LocalServer::requests() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_seen;
+}
+
+SilentPort::SilentPort() {
+    m_socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(m_socket, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+        ::listen(m_socket, 8) == 0 &&
+        ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+        m_port = ntohs(address.sin_port);
+    }
+}
+
+SilentPort::~SilentPort() {
+    ::close(m_socket);
+}
+
+std::string SilentPort::url() const {
+    return "http://127.0.0.1:" + std::to_string(m_port);
+}
+
+}  // namespace testsupport
