@@ -1,0 +1,91 @@
+// Install folder, product folder and the free space shown beside them.
+#include <filesystem>
+#include <iomanip>
+#include <sstream>
+#include <system_error>
+
+#include "install/install.h"
+
+const char* const kProductFolderName = "win-ia32-unpacked";
+const char* const kMainExecutableName = "hobnarAudio.exe";
+
+std::string trimInstallFolder(std::string folder) {
+    if (!folder.empty() && folder.back() == platform::kPathSep) {
+        folder.pop_back();
+    }
+    return folder;
+}
+
+std::string productFolderFor(const std::string& installFolder) {
+    return installFolder + platform::kPathSep + kProductFolderName;
+}
+
+std::string mainExecutableIn(const std::string& productFolder) {
+    return productFolder + platform::kPathSep + kMainExecutableName;
+}
+
+std::string mainExecutableFor(const std::string& installFolder) {
+    return mainExecutableIn(productFolderFor(installFolder));
+}
+
+std::string archivePathFor(const std::string& productFolder) {
+    return productFolder + ".rar";
+}
+
+namespace {
+
+// The folder itself when it exists, else its nearest existing parent: the
+// volume a not-yet-created product folder will live on.  Empty when none
+// (an empty or relative name never measures the working folder's volume).
+std::string nearestExistingFolder(const std::string& folder) {
+    std::error_code error;
+    std::filesystem::path candidate(folder);
+    while (!candidate.empty()) {
+        if (std::filesystem::exists(candidate, error)) {
+            return candidate.string();
+        }
+        std::filesystem::path parent = candidate.parent_path();
+        if (parent == candidate) {
+            break;
+        }
+        candidate = parent;
+    }
+    return {};
+}
+
+}  // namespace
+
+double queryDiskSpaceGB(std::string folder, bool total) {
+    std::string existing = nearestExistingFolder(folder);
+    if (existing.empty()) {
+        return -1.0;
+    }
+    std::optional<platform::DiskSpace> space = platform::diskSpace(existing);
+    if (!space) {
+        return -1.0;
+    }
+    std::uint64_t bytes = total ? space->totalBytes : space->freeBytes;
+    return static_cast<double>(bytes) * (1.0 / 1073741824.0);
+}
+
+std::string formatGigabytes(double gigabytes) {
+    if (gigabytes < 0) {
+        return {};
+    }
+    std::ostringstream text;
+    text << std::fixed << std::setprecision(2) << gigabytes << "GB";
+    return text.str();
+}
+
+std::string formatFreeSpace(std::string folder) {
+    return formatGigabytes(queryDiskSpaceGB(folder, false));
+}
+
+bool createProductFolder(const std::string& folder) {
+    if (folder.empty()) {
+        return false;
+    }
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    return std::filesystem::is_directory(folder, error);
+}
