@@ -287,6 +287,11 @@ bool transferOnce(InstallerContext& context, platform::FileHandle& archive,
 }
 
 bool downloadPackage(InstallerContext& context, const DownloadTiming& timing) {
+    if (context.installDir.empty()) {
+        // ".rar" alone would land in whatever the working folder is.
+        platform::debugLog("no install folder; nothing downloaded");
+        return false;
+    }
     std::string archivePath = archivePathFor(context.installDir);
     // Never continue a file left by an earlier run.
     if (platform::fileExists(archivePath)) {

@@ -49,6 +49,8 @@ const UnrarLibrary* unrarLibrary() {
 
 // The library turns the wide entry names into file names through the C
 // locale, so the locale must speak UTF-8 for non-ASCII names to survive.
+// The window layer has already taken the user's locale at start-up, so on
+// the download thread this normally sets what is already set.
 void useUtf8Locale() {
     std::setlocale(LC_ALL, "");
     const char* current = std::setlocale(LC_CTYPE, nullptr);

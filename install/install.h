@@ -129,8 +129,12 @@ bool transferOnce(InstallerContext& context, platform::FileHandle& archive,
                   const DownloadTiming& timing);
 // Downloads packageUrl into archivePathFor(installDir), deleting a stale file
 // first, in up to timing.attempts attempts.  On success runs
-// downloadDoneCallback (when set) and returns true; false when the file
-// could not be opened or every attempt failed.
+// downloadDoneCallback (when set) and returns true; false when installDir is
+// empty, the file could not be opened or every attempt failed.  An attempt
+// counts only with status 200 from offset 0, 206 whose range starts at the
+// file's size, or a 416 saying the file already holds the whole package; an
+// error body is never written, and a 200 to a resumed request empties the
+// file so the package starts again from zero.
 bool downloadPackage(InstallerContext& context, const DownloadTiming& timing = {});
 
 // ---- Extraction ----------------------------------------------------------

@@ -342,6 +342,9 @@ TEST_F(Download, UnreachableServerAndUnwritableArchiveFail) {
     PackageServer server(package);
     context.installDir = env.root + "/no such folder/win-ia32-unpacked";
     EXPECT_FALSE(downloadFrom(server));
+    context.installDir.clear();
+    EXPECT_FALSE(downloadPackage(context, timing));
+    EXPECT_FALSE(platform::fileExists(".rar"));
     EXPECT_TRUE(server.ranges().empty());
 }
 
