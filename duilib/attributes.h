@@ -1,0 +1,58 @@
+// Internal: reading attribute values of the layout file.  Malformed numbers
+// read as 0, so a typo shows on screen instead of stopping the program.
+#pragma once
+
+#include <cstdlib>
+#include <cstring>
+
+#include "duilib/UIDefine.h"
+
+namespace DuiLib {
+namespace attr {
+
+inline int toInt(const char* text) {
+    return static_cast<int>(std::strtol(text ? text : "0", nullptr, 10));
+}
+
+inline bool toBool(const char* text) {
+    return text && std::strcmp(text, "true") == 0;
+}
+
+// "#AARRGGBB", "0xAARRGGBB" or "#RRGGBB" (opaque).
+inline DWORD toColor(const char* text) {
+    if (!text) {
+        return 0;
+    }
+    if (*text == '#') {
+        ++text;
+    } else if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        text += 2;
+    }
+    DWORD value = static_cast<DWORD>(std::strtoul(text, nullptr, 16));
+    return std::strlen(text) <= 6 ? (0xFF000000u | value) : value;
+}
+
+// Up to four comma-separated integers; missing ones are 0.
+inline void toInts(const char* text, int* out, int count) {
+    const char* p = text ? text : "";
+    for (int i = 0; i < count; ++i) {
+        char* end = nullptr;
+        out[i] = static_cast<int>(std::strtol(p, &end, 10));
+        p = (end && *end == ',') ? end + 1 : (end ? end : p);
+    }
+}
+
+inline RECT toRect(const char* text) {
+    int v[4];
+    toInts(text, v, 4);
+    return RECT{v[0], v[1], v[2], v[3]};
+}
+
+inline SIZE toSize(const char* text) {
+    int v[2];
+    toInts(text, v, 2);
+    return SIZE{v[0], v[1]};
+}
+
+}  // namespace attr
+}  // namespace DuiLib

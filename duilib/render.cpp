@@ -1,0 +1,192 @@
+#include "duilib/render.h"
+
+#include <pango/pangocairo.h>
+
+#include <algorithm>
+#include <map>
+
+#include "duilib/UIManager.h"
+#include "platform/platform.h"
+
+namespace DuiLib {
+namespace {
+
+// Images are read once per process; a file that cannot be read is remembered
+// as missing so the diagnostic appears once.
+std::map<std::string, cairo_surface_t*>& imageCache() {
+    static std::map<std::string, cairo_surface_t*> cache;
+    return cache;
+}
+
+cairo_surface_t* loadImage(const std::string& file) {
+    std::string path = file;
+    if (path.empty() || path[0] != '/') {
+        path = CPaintManagerUI::GetResourcePath().str() + file;
+    }
+    auto found = imageCache().find(path);
+    if (found != imageCache().end()) {
+        return found->second;
+    }
+    cairo_surface_t* image = cairo_image_surface_create_from_png(path.c_str());
+    if (cairo_surface_status(image) != CAIRO_STATUS_SUCCESS) {
+        platform::debugOutput("duilib: cannot read image " + path);
+        cairo_surface_destroy(image);
+        image = nullptr;
+    }
+    imageCache()[path] = image;
+    return image;
+}
+
+double width(const RECT& rc) {
+    return rc.right - rc.left;
+}
+double height(const RECT& rc) {
+    return rc.bottom - rc.top;
+}
+
+}  // namespace
+
+void setSourceArgb(cairo_t* cr, DWORD argb) {
+    cairo_set_source_rgba(cr, ((argb >> 16) & 0xFF) / 255.0, ((argb >> 8) & 0xFF) / 255.0,
+                          (argb & 0xFF) / 255.0, ((argb >> 24) & 0xFF) / 255.0);
+}
+
+void roundedRectPath(cairo_t* cr, double x, double y, double w, double h, double rx, double ry) {
+    rx = std::min(rx, w / 2);
+    ry = std::min(ry, h / 2);
+    if (rx <= 0 || ry <= 0) {
+        cairo_rectangle(cr, x, y, w, h);
+        return;
+    }
+    // Elliptic corners: draw unit arcs in a scaled space.
+    const double corners[4][3] = {{x + w - rx, y + ry, -0.5},
+                                  {x + w - rx, y + h - ry, 0.0},
+                                  {x + rx, y + h - ry, 0.5},
+                                  {x + rx, y + ry, 1.0}};
+    cairo_new_sub_path(cr);
+    for (const auto& corner : corners) {
+        cairo_save(cr);
+        cairo_translate(cr, corner[0], corner[1]);
+        cairo_scale(cr, rx, ry);
+        cairo_arc(cr, 0, 0, 1, corner[2] * G_PI, (corner[2] + 0.5) * G_PI);
+        cairo_restore(cr);
+    }
+    cairo_close_path(cr);
+}
+
+void regionPath(cairo_t* cr, const HRGN__& region) {
+    // Right and bottom edges are exclusive, as with Windows regions.
+    roundedRectPath(cr, region.rc.left, region.rc.top, width(region.rc) - 1, height(region.rc) - 1,
+                    region.ellipseWidth / 2.0, region.ellipseHeight / 2.0);
+}
+
+void clearImageCache() {
+    for (auto& entry : imageCache()) {
+        if (entry.second) {
+            cairo_surface_destroy(entry.second);
+        }
+    }
+    imageCache().clear();
+}
+
+void CRenderContext::fillRect(const RECT& rc, DWORD argb, double radius) {
+    if ((argb >> 24) == 0 || width(rc) <= 0 || height(rc) <= 0) {
+        return;
+    }
+    setSourceArgb(m_cr, argb);
+    roundedRectPath(m_cr, rc.left, rc.top, width(rc), height(rc), radius, radius);
+    cairo_fill(m_cr);
+}
+
+void CRenderContext::strokeRect(const RECT& rc, DWORD argb, double lineWidth, double radius) {
+    if ((argb >> 24) == 0 || lineWidth <= 0) {
+        return;
+    }
+    setSourceArgb(m_cr, argb);
+    cairo_set_line_width(m_cr, lineWidth);
+    // Inset by half the line so the stroke stays inside the control.
+    double h = lineWidth / 2;
+    roundedRectPath(m_cr, rc.left + h, rc.top + h, width(rc) - lineWidth, height(rc) - lineWidth,
+                    std::max(0.0, radius - h), std::max(0.0, radius - h));
+    cairo_stroke(m_cr);
+}
+
+bool CRenderContext::drawImage(const std::string& file, const RECT& rc, double radius) {
+    cairo_surface_t* image = file.empty() ? nullptr : loadImage(file);
+    if (!image || width(rc) <= 0 || height(rc) <= 0) {
+        return false;
+    }
+    int iw = cairo_image_surface_get_width(image);
+    int ih = cairo_image_surface_get_height(image);
+    cairo_save(m_cr);
+    roundedRectPath(m_cr, rc.left, rc.top, width(rc), height(rc), radius, radius);
+    cairo_clip(m_cr);
+    cairo_translate(m_cr, rc.left, rc.top);
+    cairo_scale(m_cr, width(rc) / iw, height(rc) / ih);
+    cairo_set_source_surface(m_cr, image, 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(m_cr), CAIRO_FILTER_GOOD);
+    cairo_paint(m_cr);
+    cairo_restore(m_cr);
+    return true;
+}
+
+void CRenderContext::drawText(const std::string& text, const RECT& rc, DWORD argb, int pixelSize,
+                              bool bold, UINT style) {
+    if (text.empty() || (argb >> 24) == 0 || width(rc) <= 0) {
+        return;
+    }
+    PangoLayout* layout = pango_cairo_create_layout(m_cr);
+    PangoFontDescription* font = pango_font_description_new();
+    pango_font_description_set_family(font, kUiFontFamily);
+    pango_font_description_set_absolute_size(font, pixelSize * PANGO_SCALE);
+    pango_font_description_set_weight(font, bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+    pango_layout_set_font_description(layout, font);
+    pango_layout_set_text(layout, text.c_str(), -1);
+    pango_layout_set_width(layout, static_cast<int>(width(rc)) * PANGO_SCALE);
+    if (style & DT_WORDBREAK) {
+        pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
+    } else {
+        pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
+    }
+    pango_layout_set_alignment(layout, (style & DT_CENTER)  ? PANGO_ALIGN_CENTER
+                                       : (style & DT_RIGHT) ? PANGO_ALIGN_RIGHT
+                                                            : PANGO_ALIGN_LEFT);
+    int textWidth = 0;
+    int textHeight = 0;
+    pango_layout_get_pixel_size(layout, &textWidth, &textHeight);
+    double y = rc.top;
+    if (style & DT_VCENTER) {
+        y = rc.top + (height(rc) - textHeight) / 2;
+    } else if (style & DT_BOTTOM) {
+        y = rc.bottom - textHeight;
+    }
+    cairo_save(m_cr);
+    cairo_rectangle(m_cr, rc.left, rc.top, width(rc), height(rc));
+    cairo_clip(m_cr);
+    setSourceArgb(m_cr, argb);
+    cairo_move_to(m_cr, rc.left, y);
+    pango_cairo_show_layout(m_cr, layout);
+    cairo_restore(m_cr);
+    pango_font_description_free(font);
+    g_object_unref(layout);
+}
+
+void CRenderContext::drawTick(const RECT& box, DWORD argb) {
+    double w = width(box);
+    double h = height(box);
+    setSourceArgb(m_cr, argb);
+    cairo_set_line_width(m_cr, std::max(1.5, w / 8));
+    cairo_set_line_cap(m_cr, CAIRO_LINE_CAP_ROUND);
+    cairo_set_line_join(m_cr, CAIRO_LINE_JOIN_ROUND);
+    cairo_move_to(m_cr, box.left + w * 0.25, box.top + h * 0.52);
+    cairo_line_to(m_cr, box.left + w * 0.43, box.top + h * 0.70);
+    cairo_line_to(m_cr, box.left + w * 0.76, box.top + h * 0.33);
+    cairo_stroke(m_cr);
+}
+
+void CRenderContext::clipTo(const RECT& rc, double radius) {
+    roundedRectPath(m_cr, rc.left, rc.top, width(rc), height(rc), radius, radius);
+    cairo_clip(m_cr);
+}
+
+}  // namespace DuiLib

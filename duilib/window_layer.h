@@ -1,0 +1,99 @@
+// Internal: the window layer shared by both backends.  It keeps the table of
+// live windows (handle -> record), the posted-message queue, timers and the
+// translation of raw input into the messages CWindowWnd::HandleMessage sees.
+// A backend (GTK or NULL) only puts windows on a screen and runs a loop.
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "duilib/UIDefine.h"
+#include "duilib/UIWindow.h"
+#include "duilib/render.h"
+
+namespace DuiLib {
+
+struct TimerSlot {
+    UINT elapseMs = 0;
+    TIMERPROC proc = nullptr;
+    unsigned nativeId = 0;                      // GTK source id
+    std::chrono::steady_clock::time_point due;  // NULL backend
+};
+
+struct WindowRecord {
+    HWND handle = nullptr;
+    CWindowWnd* owner = nullptr;
+    std::string title;
+    std::string className;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    RECT rect;  // screen coordinates
+    bool iconic = false;
+    bool mapped = false;
+    bool painted = false;
+    bool destroying = false;
+    std::unique_ptr<HRGN__> region;
+    std::map<UINT_PTR, TimerSlot> timers;
+    void* native = nullptr;  // the backend's own data
+};
+
+class WindowBackend {
+  public:
+    virtual ~WindowBackend() = default;
+    virtual bool isNull() const = 0;
+    virtual void createNative(WindowRecord& w) = 0;
+    virtual void destroyNative(WindowRecord& w) = 0;
+    virtual void show(WindowRecord& w, bool show, bool takeFocus) = 0;
+    virtual void place(WindowRecord& w) = 0;  // w.rect changed
+    virtual void invalidate(WindowRecord& w) = 0;
+    virtual void applyRegion(WindowRecord& w) = 0;
+    virtual void startTimer(WindowRecord& w, UINT_PTR id) = 0;
+    virtual void stopTimer(WindowRecord& w, UINT_PTR id) = 0;
+    virtual void beginDrag(WindowRecord& w, POINT screen) = 0;
+    virtual RECT workArea() = 0;
+    // Any thread: messages were posted.
+    virtual void wake() = 0;
+    virtual int run() = 0;
+    virtual void quit() = 0;
+    // A grab of the window's pixels on screen; false when not possible.
+    virtual bool capture(WindowRecord& w, const std::string& path) = 0;
+};
+
+std::unique_ptr<WindowBackend> makeGtkBackend();  // nullptr without a display
+std::unique_ptr<WindowBackend> makeNullBackend();
+
+class WindowLayer {
+  public:
+    static WindowBackend& backend();
+    // Window thread: the record of a live window, or nullptr.
+    static WindowRecord* find(HWND hWnd);
+    static std::vector<HWND> liveWindows();
+    static LRESULT dispatch(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+    static HWND createWindow(CWindowWnd& owner, const char* title, DWORD style, DWORD exStyle,
+                             const RECT& rect);
+    static BOOL destroyWindow(HWND hWnd);
+    // Size or position changed (by us or by the system); WM_SIZE on a new size.
+    static void setRect(HWND hWnd, const RECT& rect, bool fromSystem);
+
+    // Input, as a backend or a test reports it (client coordinates).
+    static void mouseDown(HWND hWnd, POINT pt);
+    static void mouseUp(HWND hWnd, POINT pt);
+    static void mouseMove(HWND hWnd, POINT pt);
+    static void mouseLeave(HWND hWnd);
+    static void key(HWND hWnd, UINT virtualKey, bool shift);
+    static void timerTick(HWND hWnd, UINT_PTR id);
+    static void paint(HWND hWnd, cairo_t* cr);
+    static bool renderPng(HWND hWnd, const std::string& path);
+
+    // Posted messages and the quit request.
+    static int drainPosted();
+    static bool takeQuit(int* exitCode);
+    // Blocks until something is posted, quit is requested or `deadline` passes.
+    static void waitForWork(std::chrono::steady_clock::time_point deadline);
+};
+
+}  // namespace DuiLib
