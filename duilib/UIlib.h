@@ -14,6 +14,17 @@
 // - Windows delete nothing behind the caller's back: a CWindowWnd learns its
 //   end in OnFinalMessage; the paint manager owns its control tree.
 // - Calls report failure as values (nullptr, FALSE, false); nothing throws.
+// - Work from another thread reaches the window as a posted message
+//   (PostMessage(hWnd, WM_USER + n, ...)) and is applied in HandleMessage;
+//   a message for a window that is gone is dropped, so never post the only
+//   pointer to something that needs freeing.
+// - render.h, window_layer.h and attributes.h are the framework's own
+//   (Cairo/GTK types); code outside duilib/ includes only this header.
+//
+// A window in short: derive from CWindowWnd and INotifyUI; in WM_CREATE call
+// m_pm.Init(m_hWnd), m_pm.AttachDialog(CDialogBuilder().Create("main.xml",
+// (UINT)0, nullptr, &m_pm)) and m_pm.AddNotifier(this); give every message
+// not handled to m_pm.MessageHandler first, then to CWindowWnd::HandleMessage.
 #pragma once
 
 #include "duilib/UIBuilder.h"
