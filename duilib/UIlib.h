@@ -5,6 +5,7 @@
 //   UIControl.h  the control tree (buttons, check boxes, tabs, progress...)
 //   UIManager.h  CPaintManagerUI, TNotifyUI, INotifyUI, the message loop
 //   UIBuilder.h  CDialogBuilder: control trees from a layout file
+//   UIDialog.h   standard dialogs (the folder chooser)
 //   UIWindow.h   CWindowWnd: the window base class
 //   UIDriver.h   backend choice (GTK or display-less) and input for tests
 //
@@ -30,6 +31,7 @@
 #include "duilib/UIBuilder.h"
 #include "duilib/UIControl.h"
 #include "duilib/UIDefine.h"
+#include "duilib/UIDialog.h"
 #include "duilib/UIDriver.h"
 #include "duilib/UIManager.h"
 #include "duilib/UIString.h"

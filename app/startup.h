@@ -1,0 +1,27 @@
+// The program entry's start-up sequence: identity, the existing-install exit,
+// the HTTP library, the promotion id ("bdviddata"), the launch parameters, the
+// first event, then the window and its message loop.
+//
+// Contract: runs on the process's first thread, which becomes the window
+// thread; nothing here throws; the exit code is 0 on every path.
+#pragma once
+
+#include <string>
+
+// The command line without the program name, as one text: the arguments
+// joined by blanks.  Arguments arrive as UTF-8 here, so no code-page
+// conversion is needed.
+std::string argumentTextFrom(int argc, const char* const* argv);
+
+// The promotion id in an argument text: what follows the last "_", up to the
+// last "." when that comes later, cut at the first "(" ("setup_10086(1).exe"
+// gives "10086"); empty without a "_".
+std::string promotionIdFrom(const std::string& argumentText);
+
+// promotionIdFrom, and the id's bytes written to <local app data>/hobnarAudio/
+// "bdviddata" (created or truncated; the folder is created when missing).
+// Without a local application-data folder nothing is written anywhere.
+std::string extractPromoteId(const std::string& argumentText);
+
+// The whole run.  Returns the process exit code (always 0).
+int runInstaller(const std::string& argumentText);

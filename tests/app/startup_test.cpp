@@ -1,0 +1,73 @@
+#include <filesystem>
+
+#include "app/startup.h"
+#include "tests/support/test_env.h"
+
+using testsupport::IsolatedTest;
+using testsupport::readFile;
+
+namespace {
+
+TEST(PromotionId, CutFromTheArgumentText) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"", ""},
+        {"setup.exe", ""},
+        {"setup_10086.exe", "10086"},
+        {"setup_10086(1).exe", "10086"},
+        {"a_b_c", "c"},
+        {"v1.2_77", "77"},
+        {"p_1.2.exe", "1.2"},
+        {"x_.exe", ""},
+        {"x_(2).exe", ""},
+        {"setup_10086.exe dev", "10086"},
+        {"--silent setup_中文.exe", "中文"},
+    };
+    for (const auto& [text, id] : rows) {
+        EXPECT_EQ(promotionIdFrom(text), id) << text;
+    }
+}
+
+TEST(ArgumentText, ArgumentsJoinedByBlanks) {
+    const char* none[] = {"hobnar-setup"};
+    EXPECT_EQ(argumentTextFrom(1, none), "");
+    const char* some[] = {"hobnar-setup", "setup_10086.exe", "dev"};
+    EXPECT_EQ(argumentTextFrom(3, some), "setup_10086.exe dev");
+}
+
+class BdvidData : public IsolatedTest {
+  protected:
+    std::string file() const { return env.stateHome + "/hobnarAudio/bdviddata"; }
+};
+
+TEST_F(BdvidData, HoldsExactlyTheLastIdAndTheFolderIsMadeOnce) {
+    std::filesystem::remove_all(env.stateHome);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(extractPromoteId("setup_10086.exe"), "10086");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "QvmAudioDownCall: 该文件夹不存在，已自动创建\n");
+    EXPECT_EQ(readFile(file()), "10086");
+
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(extractPromoteId("other_7.exe"), "7");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(readFile(file()), "7");
+
+    EXPECT_EQ(extractPromoteId(""), "");
+    EXPECT_TRUE(std::filesystem::exists(file()));
+    EXPECT_EQ(std::filesystem::file_size(file()), 0u);
+}
+
+TEST_F(BdvidData, WithoutLocalAppDataNothingIsWritten) {
+    testsupport::setEnv("HOME", nullptr);
+    testsupport::setEnv("XDG_STATE_HOME", nullptr);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(extractPromoteId("setup_10086.exe"), "10086");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "QvmAudioDownCall: You'll need error handling here!\n");
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(env.root)) {
+        EXPECT_NE(entry.path().filename(), "bdviddata") << entry.path();
+    }
+    EXPECT_FALSE(std::filesystem::exists("/hobnarAudio"));
+}
+
+}  // namespace
