@@ -27,6 +27,19 @@ void logUnstreamedResponse(const httplib::Request& req, const httplib::Response&
     logRequest(summary);
 }
 
+// httplib binds with SO_REUSEPORT, so a second backend on a taken port would
+// start without complaint and silently share the connections with the first.
+// Asking the port first keeps that from happening (a race with a server that
+// starts at the same instant remains).
+bool somethingListensOn(const std::string& host, int port) {
+    std::string probeHost = host == "0.0.0.0" ? "127.0.0.1" : host;
+    httplib::Client probe(probeHost, port);
+    probe.set_connection_timeout(1, 0);
+    probe.set_read_timeout(1, 0);
+    httplib::Result res = probe.Head("/");
+    return res || res.error() != httplib::Error::Connection;
+}
+
 }  // namespace
 
 struct BackendServer::Impl {
@@ -59,6 +72,10 @@ BackendServer::~BackendServer() {
 int BackendServer::bind(std::string& error) {
     const ServerOptions& o = m_impl->ctx.options;
     int port = -1;
+    if (o.port != 0 && somethingListensOn(o.host, o.port)) {
+        error = "port " + std::to_string(o.port) + " on " + o.host + " is already in use";
+        return -1;
+    }
     if (o.port == 0) {
         port = m_impl->http.bind_to_any_port(o.host);
     } else if (m_impl->http.bind_to_port(o.host, o.port)) {

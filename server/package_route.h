@@ -6,6 +6,9 @@
 // response; the body is read from the file while httplib sends it, one chunk
 // at a time, so memory use does not grow with the package size.  The request
 // line of a streamed response is logged when the response is finished.
+//
+// A Range header that httplib itself cannot parse ("bytes=5-3", "items=0-1")
+// never reaches this route: httplib answers it with a bare 416 on any path.
 #pragma once
 
 namespace httplib {

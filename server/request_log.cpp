@@ -21,7 +21,9 @@ RequestSummary summarizeRequest(const httplib::Request& req) {
 }
 
 std::string formatRequestLine(const RequestSummary& summary) {
-    std::string line = summary.method + " " + summary.path;
+    // httplib leaves the path empty for a request line it could not parse.
+    std::string line =
+        summary.method + " " + (summary.path.empty() ? "(bad request line)" : summary.path);
     if (summary.range) {
         line += " range=" + *summary.range;
     }

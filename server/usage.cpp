@@ -46,7 +46,9 @@ Faults (for tests; package faults apply to the package route only):
   --stall SECONDS       wait that long before answering any request...
   --stall-path PATH     ...or only requests for PATH
   A PATH is matched against the request path without its query.  Faults that
-  replace a reply ignore the request's Range.
+  replace a reply ignore the request's Range.  A Range header that cannot be
+  parsed at all (bytes=5-3, items=0-1) is answered 416 on every path, even
+  with --ignore-range; a multi-part range gets the whole file (200).
 
 Options with a value may also be written --option=value.
 

@@ -133,6 +133,16 @@ TEST_F(BackendApiTest, StallHoldsOnlyTheNamedPathAndSignalsStillStopIt) {
     EXPECT_EQ(backend.process().wait(), 0);
 }
 
+TEST_F(BackendApiTest, ATakenPortIsRefused) {
+    BackendProcess first(withPackage({}));
+    ASSERT_TRUE(first.listening()) << first.stderrText();
+    auto second = servertest::runBackend(
+        withPackage({"--port", std::to_string(first.port), "--db", "other.db"}));
+    EXPECT_EQ(second.exitCode, 1);
+    EXPECT_NE(second.err.find("already in use"), std::string::npos) << second.err;
+    EXPECT_EQ(second.out, "");
+}
+
 TEST_F(BackendApiTest, StartUpRefusals) {
     struct Row {
         std::vector<std::string> args;
