@@ -92,47 +92,61 @@ std::string setStall(ServerOptions& o, const std::string& v) {
     return "";
 }
 
-std::string setText(std::string& target, const char* name, const std::string& v) {
-    if (v.empty()) {
-        return std::string(name) + " needs a non-empty value";
+Setter flag(bool ServerOptions::*member) {
+    return [member](ServerOptions& o, const std::string&) {
+        o.*member = true;
+        return std::string();
+    };
+}
+
+Setter text(std::string ServerOptions::*member, const char* name) {
+    return [member, name](ServerOptions& o, const std::string& v) {
+        if (v.empty()) {
+            return std::string(name) + " needs a non-empty value";
+        }
+        o.*member = v;
+        return std::string();
+    };
+}
+
+std::string setStallPath(ServerOptions& o, const std::string& v) {
+    if (v.empty() || v[0] != '/') {
+        return "--stall-path needs a path starting with '/'";
     }
-    target = v;
+    o.stallPath = v;
     return "";
 }
 
 const std::vector<OptionSpec>& optionTable() {
+    using O = ServerOptions;
     static const std::vector<OptionSpec> table = {
-        {"--host", true, [](auto& o, auto& v) { return setText(o.host, "--host", v); }},
+        {"--host", true, text(&O::host, "--host")},
         {"--port", true, setPort},
-        {"--package", true,
-         [](auto& o, auto& v) { return setText(o.packagePath, "--package", v); }},
-        {"--package-url", true,
-         [](auto& o, auto& v) { return setText(o.packageUrl, "--package-url", v); }},
-        {"--version", true, [](auto& o, auto& v) { return setText(o.version, "--version", v); }},
-        {"--channel", true, [](auto& o, auto& v) { return setText(o.channel, "--channel", v); }},
-        {"--db", true, [](auto& o, auto& v) { return setText(o.dbPath, "--db", v); }},
-        {"--list-events", false, [](auto& o, auto&) { return (o.listEvents = true, ""); }},
-        {"--help", false, [](auto& o, auto&) { return (o.help = true, ""); }},
+        {"--package", true, text(&O::packagePath, "--package")},
+        {"--package-url", true, text(&O::packageUrl, "--package-url")},
+        {"--version", true, text(&O::version, "--version")},
+        {"--channel", true, text(&O::channel, "--channel")},
+        {"--db", true, text(&O::dbPath, "--db")},
+        {"--list-events", false, flag(&O::listEvents)},
+        {"--help", false, flag(&O::help)},
         {"--bandwidth", true,
-         [](auto& o, auto& v) { return setByteCount(o.bandwidth, "--bandwidth", true, v); }},
+         [](O& o, const std::string& v) {
+             return setByteCount(o.bandwidth, "--bandwidth", true, v);
+         }},
         {"--drop-after", true,
-         [](auto& o, auto& v) {
+         [](O& o, const std::string& v) {
              o.dropAfterSet = true;
              return setByteCount(o.dropAfter, "--drop-after", false, v);
          }},
-        {"--ignore-range", false, [](auto& o, auto&) { return (o.ignoreRange = true, ""); }},
-        {"--no-length", false, [](auto& o, auto&) { return (o.noLength = true, ""); }},
+        {"--ignore-range", false, flag(&O::ignoreRange)},
+        {"--no-length", false, flag(&O::noLength)},
         {"--status", true, setStatus},
         {"--reply", true,
-         [](auto& o, auto& v) { return setPathText(o.replyByPath, "--reply", v); }},
+         [](O& o, const std::string& v) { return setPathText(o.replyByPath, "--reply", v); }},
         {"--redirect", true,
-         [](auto& o, auto& v) { return setPathText(o.redirectByPath, "--redirect", v); }},
+         [](O& o, const std::string& v) { return setPathText(o.redirectByPath, "--redirect", v); }},
         {"--stall", true, setStall},
-        {"--stall-path", true,
-         [](auto& o, auto& v) {
-             return v.empty() || v[0] != '/' ? "--stall-path needs a path starting with '/'"
-                                             : (o.stallPath = v, "");
-         }},
+        {"--stall-path", true, setStallPath},
     };
     return table;
 }
