@@ -190,6 +190,29 @@ bool drawDone(const std::string& dir) {
     return save(s, dir + "/done.png");
 }
 
+// The failure page's mark: a grey ring around an exclamation mark, calm
+// rather than alarming, so the retry button stays the eye-catcher.
+bool drawFailed(const std::string& dir) {
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 72, 72);
+    cairo_t* cr = cairo_create(s);
+    cairo_set_source_rgba(cr, kCoral.r, kCoral.g, kCoral.b, 0.12);
+    cairo_arc(cr, 36, 36, 36, 0, 2 * M_PI);
+    cairo_fill(cr);
+    cairo_set_source_rgb(cr, 0.96, 0.42, 0.36);
+    cairo_arc(cr, 36, 36, 26, 0, 2 * M_PI);
+    cairo_fill(cr);
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_set_line_width(cr, 5.5);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    cairo_move_to(cr, 36, 23);
+    cairo_line_to(cr, 36, 39);
+    cairo_stroke(cr);
+    cairo_arc(cr, 36, 48, 3.2, 0, 2 * M_PI);
+    cairo_fill(cr);
+    cairo_destroy(cr);
+    return save(s, dir + "/failed.png");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -199,6 +222,6 @@ int main(int argc, char** argv) {
     }
     std::string dir = argv[1];
     bool ok = drawLogo(dir) && drawHero(dir) && drawInstallingBackground(dir, 0) &&
-              drawInstallingBackground(dir, 1) && drawDone(dir);
+              drawInstallingBackground(dir, 1) && drawDone(dir) && drawFailed(dir);
     return ok ? 0 : 1;
 }

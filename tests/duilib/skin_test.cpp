@@ -68,6 +68,9 @@ TEST_F(SkinTest, HasEveryControlTheInstallerUses) {
         {"progresslbl", "Label", 2},
         {"Progress", "Progress", 2},
         {"openNewBtn", "Button", 3},
+        {"failReason", "Label", 4},
+        {"retryBtn", "Button", 4},
+        {"failCloseBtn", "Button", 4},
     };
     for (const auto& row : rows) {
         CControlUI* control = window->find(row.name);
@@ -76,7 +79,7 @@ TEST_F(SkinTest, HasEveryControlTheInstallerUses) {
         EXPECT_EQ(pageOf(row.name), row.page) << row.name;
     }
     auto* tabs = window->find<CTabLayoutUI>("switch");
-    EXPECT_EQ(tabs->GetCount(), 4);
+    EXPECT_EQ(tabs->GetCount(), 5);
     EXPECT_EQ(tabs->GetCurSel(), 0);
     auto* progress = window->find<CProgressUI>("Progress");
     EXPECT_EQ(progress->GetMinValue(), 0);
@@ -125,9 +128,10 @@ TEST_F(SkinTest, WindowShapeCaptionAndImages) {
 }
 
 TEST_F(SkinTest, EachPageHasItsDefaultAndEscapeCloses) {
-    const char* defaults[] = {"startInstallBtn1", "startInstallBtn2", nullptr, "openNewBtn"};
+    const char* defaults[] = {"startInstallBtn1", "startInstallBtn2", nullptr, "openNewBtn",
+                              "retryBtn"};
     auto* tabs = window->find<CTabLayoutUI>("switch");
-    for (int page = 0; page < 4; ++page) {
+    for (int page = 0; page < 5; ++page) {
         tabs->SelectItem(page, false);
         trace.notes.clear();
         SimulateKey(hWnd, VK_RETURN);
