@@ -1,5 +1,25 @@
+#include <iostream>
+
+#include "app/command_line.h"
+#include "app/silent.h"
 #include "app/startup.h"
 
 int main(int argc, char** argv) {
-    return runInstaller(argumentTextFrom(argc, argv));
+    CommandLine line = parseCommandLine(argc, argv);
+    if (!line.error.empty()) {
+        std::cerr << "hobnar-setup: " << line.error << " (see --help)" << std::endl;
+        return 2;
+    }
+    if (line.help) {
+        std::cout << usageText();
+        return 0;
+    }
+    if (line.version) {
+        std::cout << versionText();
+        return 0;
+    }
+    if (line.silent) {
+        return runSilentInstall(line.argumentText, line.dir);
+    }
+    return runInstaller(line.argumentText);
 }

@@ -10,17 +10,6 @@
 #include "platform/platform.h"
 #include "ui/frame_window.h"
 
-std::string argumentTextFrom(int argc, const char* const* argv) {
-    std::string text;
-    for (int i = 1; i < argc; ++i) {
-        if (i > 1) {
-            text += ' ';
-        }
-        text += argv[i];
-    }
-    return text;
-}
-
 std::string promotionIdFrom(const std::string& argumentText) {
     size_t underscore = argumentText.rfind('_');
     if (underscore == std::string::npos) {

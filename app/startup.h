@@ -8,11 +8,6 @@
 
 #include <string>
 
-// The command line without the program name, as one text: the arguments
-// joined by blanks.  Arguments arrive as UTF-8 here, so no code-page
-// conversion is needed.
-std::string argumentTextFrom(int argc, const char* const* argv);
-
 // The promotion id in an argument text: what follows the last "_", up to the
 // last "." when that comes later, cut at the first "(" ("setup_10086(1).exe"
 // gives "10086"); empty without a "_".

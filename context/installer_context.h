@@ -106,6 +106,9 @@ class InstallerContext {
     // Starts the installed product and answers true when it is installed in
     // the delivered version; false otherwise.
     bool launchInstalledIfPresent();
+    // The installed product's program when it is installed in the delivered
+    // version (recorded before this run) and present; else empty.
+    std::string installedProductPath();
 };
 
 // Field 4 of a "paramdata" word, or an empty string when there is none.

@@ -44,12 +44,20 @@ void InstallerContext::applyLaunchParameters(std::string promotionId, std::strin
     writeParamData();
 }
 
-bool InstallerContext::launchInstalledIfPresent() {
+std::string InstallerContext::installedProductPath() {
     std::string path = readRegistryString(registryKeyPath, "DisplayPath");
     if (path.empty() || installedVersion != kDeliveredVersion) {
-        return false;
+        return {};
     }
     if (!std::ifstream(path)) {
+        return {};
+    }
+    return path;
+}
+
+bool InstallerContext::launchInstalledIfPresent() {
+    std::string path = installedProductPath();
+    if (path.empty()) {
         return false;
     }
     // The product starts from an argument vector; the logged line keeps the

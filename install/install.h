@@ -203,3 +203,13 @@ std::string desktopEntryText(const std::string& target);
 // root.  True when one of the two was written.
 bool createShortcut(const std::string& target, const std::wstring& firstLink,
                     const std::wstring& fallbackLink);
+
+// ---- Completion ----------------------------------------------------------
+
+// Everything after a successful download, on the calling (download) thread:
+// unpacks the archive beside productFolder into it, then registers the
+// product, makes the desktop shortcut to exePath and reports
+// "pc_install_success".  When the extraction fails, nothing after it
+// happens; the result says why.
+ExtractResult completeInstallation(InstallerContext& context, const std::string& productFolder,
+                                   const std::string& exePath);

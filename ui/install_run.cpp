@@ -18,25 +18,15 @@ namespace {
 std::mutex g_liveMutex;
 std::map<const void*, HWND> g_liveWindows;
 
-// Extraction, registration, shortcut and the success event, on the download
-// thread.  A failed extraction stops here: nothing is registered and no
-// success is reported.
 void completeInstall(const InstallTarget& target) {
-    InstallerContext& context = InstallerContext::instance();
     ExtractResult extracted =
-        extractArchive(archivePathFor(target.productFolder), target.productFolder, std::cout);
-    if (!extracted.ok()) {
-        platform::debugLog(std::string("extraction failed: ") +
-                           describeExtractStatus(extracted.status) + " " + extracted.failedEntry);
+        completeInstallation(InstallerContext::instance(), target.productFolder, target.exePath);
+    if (extracted.ok()) {
+        PostMessage(target.hWnd, WM_INSTALL_FINISHED, 0, 0);
+    } else {
         PostMessage(target.hWnd, WM_INSTALL_FAILED,
                     static_cast<WPARAM>(InstallFailure::ExtractFailed), 0);
-        return;
     }
-    writeUninstallEntries(context);
-    ShortcutLinks links = shortcutLinkPaths();
-    createShortcut(target.exePath, links.userLink, links.commonLink);
-    context.reportEvent(1, "pc_install_success");
-    PostMessage(target.hWnd, WM_INSTALL_FINISHED, 0, 0);
 }
 
 }  // namespace

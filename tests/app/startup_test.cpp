@@ -27,13 +27,6 @@ TEST(PromotionId, CutFromTheArgumentText) {
     }
 }
 
-TEST(ArgumentText, ArgumentsJoinedByBlanks) {
-    const char* none[] = {"hobnar-setup"};
-    EXPECT_EQ(argumentTextFrom(1, none), "");
-    const char* some[] = {"hobnar-setup", "setup_10086.exe", "dev"};
-    EXPECT_EQ(argumentTextFrom(3, some), "setup_10086.exe dev");
-}
-
 class BdvidData : public IsolatedTest {
   protected:
     std::string file() const { return env.stateHome + "/hobnarAudio/bdviddata"; }

@@ -1,0 +1,21 @@
+// The installer's own options, taken out of the command line before the
+// promotion id and the "dev" switch look at what remains.
+#pragma once
+
+#include <string>
+
+struct CommandLine {
+    bool silent = false;       // --silent: install without a window
+    bool help = false;         // --help
+    bool version = false;      // --version
+    bool dirGiven = false;     // --dir=FOLDER or --dir FOLDER
+    std::string dir;           // the install folder of an unattended run
+    std::string argumentText;  // every other argument, joined by blanks
+    std::string error;         // a problem with the options, or empty
+};
+
+CommandLine parseCommandLine(int argc, const char* const* argv);
+
+// The texts of --help and --version.
+std::string usageText();
+std::string versionText();
