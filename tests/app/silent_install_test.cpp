@@ -1,0 +1,88 @@
+// The unattended mode of the real program against the real backend on the
+// test port.
+#include <filesystem>
+
+#include "context/installer_context.h"
+#include "tests/support/backend_process.h"
+#include "tests/support/child_process.h"
+#include "tests/support/test_env.h"
+
+using testsupport::BackendProcess;
+using testsupport::ChildProcess;
+using testsupport::IsolatedTest;
+using testsupport::readFile;
+
+namespace {
+
+const int kTestPort = 18080;  // the test servers the program is built with
+const char* const kKey = "SOFTWARE\\ZorozAvuzado";
+
+class SilentInstall : public IsolatedTest {
+  protected:
+    std::string package() {
+        std::string path = env.root + "/package.rar";
+        EXPECT_TRUE(testsupport::makeRarPackage(path, testsupport::recordingProduct()));
+        return path;
+    }
+    int runInstaller(const std::vector<std::string>& arguments) {
+        std::vector<std::string> argv = {HOBNAR_SETUP_PROGRAM, "--silent"};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        ChildProcess setup(argv, env.root + "/setup.out", env.root + "/setup.err");
+        return setup.wait(120);
+    }
+    std::string errorLine() { return readFile(env.root + "/setup.err"); }
+};
+
+TEST_F(SilentInstall, InstallsRegistersLinksAndReportsInOrder) {
+    BackendProcess backend(env.root, package(), kTestPort);
+    ASSERT_TRUE(backend.ready());
+    ASSERT_EQ(runInstaller({"dev"}), 0) << errorLine();
+
+    std::string product = env.dataHome + "/win-ia32-unpacked";
+    EXPECT_EQ(readFile(product + "/unInstall.exe"), "#!/bin/sh\nexit 0\n");
+    EXPECT_FALSE(std::filesystem::exists(product + ".rar"));
+    EXPECT_EQ(readRegistryString(kKey, "DisplayPath"), product + "/hobnarAudio.exe");
+    EXPECT_TRUE(std::filesystem::exists(env.desktop + "/hobnar语音文字转换器.desktop"));
+    EXPECT_EQ(backend.eventNames(),
+              (std::vector<std::string>{"pc_show_install", "pc_click_install", "pc_Installing",
+                                        "pc_install_success"}));
+    EXPECT_NE(readFile(env.root + "/setup.out").find("installed: " + product), std::string::npos);
+
+    ASSERT_EQ(runInstaller({"dev"}), 0) << "a second run finds the product";
+    EXPECT_EQ(backend.eventNames().size(), 4u);
+}
+
+TEST_F(SilentInstall, AFolderWithBlanksLettersAndDevChangesNoSwitch) {
+    BackendProcess backend(env.root, package(), kTestPort);
+    ASSERT_TRUE(backend.ready());
+    std::string folder = env.root + "/my_dev apps 中文 $(touch pwned)";
+    ASSERT_EQ(runInstaller({"--dir=" + folder, "dev"}), 0) << errorLine();
+    EXPECT_TRUE(std::filesystem::exists(folder + "/win-ia32-unpacked/hobnarAudio.exe"));
+    EXPECT_EQ(readRegistryString(kKey, "promoteId"), "guanwang");
+    EXPECT_EQ(readRegistryString(kKey, "devMode"), "1");
+    EXPECT_EQ(readFile(env.stateHome + "/hobnarAudio/bdviddata"), "");
+    EXPECT_FALSE(std::filesystem::exists(env.root + "/pwned"));
+}
+
+TEST_F(SilentInstall, FailuresExitNonZeroWithAReasonAndRegisterNothing) {
+    EXPECT_EQ(runInstaller({"dev"}), 2) << "no backend at all";
+    EXPECT_NE(
+        errorLine().find("hobnar-setup: the backend at http://127.0.0.1:18080 did not answer"),
+        std::string::npos)
+        << errorLine();
+
+    std::string damaged = env.root + "/damaged.rar";
+    testsupport::writeFile(damaged, "this is not a RAR archive, just an error page");
+    BackendProcess backend(env.root, damaged, kTestPort);
+    ASSERT_TRUE(backend.ready());
+    EXPECT_EQ(runInstaller({"dev"}), 5);
+    EXPECT_NE(errorLine().find("hobnar-setup: the package could not be unpacked"),
+              std::string::npos)
+        << errorLine();
+    EXPECT_EQ(readRegistryString(kKey, "DisplayPath"), "");
+    EXPECT_FALSE(std::filesystem::exists(env.desktop + "/hobnar语音文字转换器.desktop"));
+    EXPECT_EQ(backend.eventNames(),
+              (std::vector<std::string>{"pc_show_install", "pc_click_install", "pc_Installing"}));
+}
+
+}  // namespace

@@ -1,0 +1,82 @@
+#include "tests/support/backend_process.h"
+
+#include <chrono>
+#include <filesystem>
+#include <regex>
+#include <thread>
+
+#include "tests/support/test_env.h"
+
+namespace testsupport {
+
+std::string backendProgram() {
+    return HOBNAR_BACKEND_PROGRAM;
+}
+
+BackendProcess::BackendProcess(const std::string& folder, const std::string& package, int port,
+                               const std::vector<std::string>& extra)
+    : m_db(folder + "/events.db"), m_stdout(folder + "/backend.out") {
+    std::vector<std::string> argv = {
+        backendProgram(), "--port", std::to_string(port), "--package", package, "--db", m_db};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    m_process = std::make_unique<ChildProcess>(argv, m_stdout, folder + "/backend.err");
+    const std::regex listening("listening on http://[0-9.]+:([0-9]+)");
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline && m_process->running()) {
+        std::smatch match;
+        std::string out = readFile(m_stdout);
+        if (std::regex_search(out, match, listening)) {
+            m_port = std::stoi(match[1]);
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+BackendProcess::~BackendProcess() {
+    m_process->kill(15);
+    m_process->wait(10);
+}
+
+std::string BackendProcess::listEvents() const {
+    std::string out = m_db + ".list";
+    ChildProcess list({backendProgram(), "--db", m_db, "--list-events"}, out);
+    list.wait(20);
+    return readFile(out);
+}
+
+std::vector<std::string> BackendProcess::eventNames() const {
+    std::vector<std::string> names;
+    std::string events = listEvents();
+    const std::regex btnId(R"re(btnId\\":\\"([A-Za-z_]+)\\")re");
+    for (std::sregex_iterator it(events.begin(), events.end(), btnId), end; it != end; ++it) {
+        names.push_back((*it)[1]);
+    }
+    return names;
+}
+
+bool makeRarPackage(const std::string& archive,
+                    const std::vector<std::pair<std::string, std::string>>& files) {
+    std::string staging = archive + ".files";
+    std::filesystem::create_directories(staging);
+    std::vector<std::string> argv = {"rar", "a", "-idq", "-ep1", archive};
+    for (const auto& [name, content] : files) {
+        std::string path = staging + "/" + name;
+        writeFile(path, content);
+        if (name.size() > 4 && name.compare(name.size() - 4, 4, ".exe") == 0) {
+            std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+        }
+        argv.push_back(path);
+    }
+    ChildProcess rar(argv);
+    bool ok = rar.wait(60) == 0 && std::filesystem::exists(archive);
+    std::filesystem::remove_all(staging);
+    return ok;
+}
+
+std::vector<std::pair<std::string, std::string>> recordingProduct() {
+    return {{"hobnarAudio.exe", "#!/bin/sh\necho started >> \"$(dirname \"$0\")/started\"\n"},
+            {"unInstall.exe", "#!/bin/sh\nexit 0\n"}};
+}
+
+}  // namespace testsupport
