@@ -55,12 +55,24 @@ std::string extractPromoteId(const std::string& argumentText) {
     return id;
 }
 
+std::string skinFolderFor(const std::string& programFolder) {
+    std::string beside = programFolder + "skin";
+    if (platform::fileExists(beside + platform::kPathSep + "main.xml")) {
+        return beside;
+    }
+    std::string installed = programFolder + "../share/hobnar-setup/skin";
+    if (platform::fileExists(installed + platform::kPathSep + "main.xml")) {
+        return installed;
+    }
+    return beside;
+}
+
 namespace {
 
 void runMainWindow() {
     DuiLib::CPaintManagerUI::SetInstance(nullptr);
-    std::string skin = std::string(DuiLib::CPaintManagerUI::GetInstancePath().GetData()) + "skin";
-    DuiLib::CPaintManagerUI::SetResourcePath(skin.c_str());
+    std::string programFolder = DuiLib::CPaintManagerUI::GetInstancePath().GetData();
+    DuiLib::CPaintManagerUI::SetResourcePath(skinFolderFor(programFolder).c_str());
     // The window deletes itself after its last message.
     CFrameWindowWnd* window = new CFrameWindowWnd();
     window->Create(nullptr, "安装包下载器", 0x10CF0000, 0x100, DuiLib::CW_USEDEFAULT,

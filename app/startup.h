@@ -18,5 +18,10 @@ std::string promotionIdFrom(const std::string& argumentText);
 // Without a local application-data folder nothing is written anywhere.
 std::string extractPromoteId(const std::string& argumentText);
 
+// The skin folder for a program in `programFolder` (with its trailing
+// separator): "skin" beside it (a build folder), else an installed copy in
+// <prefix>/share/hobnar-setup/skin next to <prefix>/bin.
+std::string skinFolderFor(const std::string& programFolder);
+
 // The whole run.  Returns the process exit code (always 0).
 int runInstaller(const std::string& argumentText);

@@ -63,4 +63,17 @@ TEST_F(BdvidData, WithoutLocalAppDataNothingIsWritten) {
     EXPECT_FALSE(std::filesystem::exists("/hobnarAudio"));
 }
 
+class SkinLocation : public IsolatedTest {};
+
+TEST_F(SkinLocation, BesideTheProgramElseInstalledBesideBin) {
+    std::string prefix = env.root + "/usr";
+    std::string bin = prefix + "/bin/";
+    std::filesystem::create_directories(bin);
+    EXPECT_EQ(skinFolderFor(bin), bin + "skin") << "nothing found: the folder beside the program";
+    testsupport::writeFile(prefix + "/share/hobnar-setup/skin/main.xml", "<Window/>");
+    EXPECT_EQ(skinFolderFor(bin), bin + "../share/hobnar-setup/skin");
+    testsupport::writeFile(bin + "skin/main.xml", "<Window/>");
+    EXPECT_EQ(skinFolderFor(bin), bin + "skin");
+}
+
 }  // namespace
