@@ -193,6 +193,8 @@ bool writeDesktopEntry(const std::string& text, const std::wstring& link) {
         return false;
     }
     std::string path = fromWide(link);
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
     {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         if (!out) {
@@ -204,7 +206,6 @@ bool writeDesktopEntry(const std::string& text, const std::wstring& link) {
             return false;
         }
     }
-    std::error_code error;
     std::filesystem::permissions(path, std::filesystem::perms(0755),
                                  std::filesystem::perm_options::replace, error);
     return !error;

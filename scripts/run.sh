@@ -1,11 +1,55 @@
 #!/usr/bin/env bash
-# Sets up (packages and build), then starts the installer.
+# Sets up (packages and build), then runs the whole installer against a local
+# demo backend: a demo product is packed with rar, hobnar-backend serves it on
+# the test port, and `hobnar-setup dev` installs it — in its window when there
+# is a display, unattended (--silent) otherwise.  The backend stops when the
+# installer ends.  Extra arguments go to hobnar-setup.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-"$here/scripts/setup.sh" "$here/build"
-if [ ! -x "$here/build/app/hobnar-setup" ]; then
-  echo "run: the installer window is not built yet; the foundation (registry store, device" >&2
-  echo "run: identity) is, and scripts/test.sh exercises it." >&2
+build=${HOBNAR_BUILD_DIR:-"$here/build"}
+port=18080
+
+"$here/scripts/setup.sh" "$build"
+
+demo="$build/demo/run"
+mkdir -p "$demo/product"
+cp "$build/demo/hobnar-demo-product" "$demo/product/hobnarAudio.exe"
+cp "$here/demo/unInstall.sh" "$demo/product/unInstall.exe"
+chmod 755 "$demo/product/hobnarAudio.exe" "$demo/product/unInstall.exe"
+rm -f "$demo/win-ia32-unpacked.rar" "$demo/events.db"
+(cd "$demo/product" && rar a -idq ../win-ia32-unpacked.rar hobnarAudio.exe unInstall.exe)
+
+if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+  echo "run: port $port is in use; stop whatever listens there first." >&2
   exit 1
 fi
-exec "$here/build/app/hobnar-setup" "$@"
+"$build/server/hobnar-backend" --port "$port" --package "$demo/win-ia32-unpacked.rar" \
+  --db "$demo/events.db" >"$demo/backend.out" 2>"$demo/backend.log" &
+backend=$!
+trap 'kill "$backend" 2>/dev/null; wait "$backend" 2>/dev/null || true' EXIT
+for _ in $(seq 100); do
+  grep -q "listening on" "$demo/backend.out" 2>/dev/null && break
+  sleep 0.1
+done
+
+status=0
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  "$build/app/hobnar-setup" dev "$@" || status=$?
+else
+  echo "run: no display; installing unattended (hobnar-setup --silent dev)"
+  "$build/app/hobnar-setup" --silent dev "$@" || status=$?
+fi
+
+state=${XDG_STATE_HOME:-$HOME/.local/state}
+cat <<SUMMARY
+
+What happened (installer exit status $status):
+  product folder   ${XDG_DATA_HOME:-$HOME/.local/share}/win-ia32-unpacked (unless you chose another)
+  shortcut         ${XDG_DESKTOP_DIR:-$HOME/Desktop}/hobnar语音文字转换器.desktop
+  registry         ${HOBNAR_REGISTRY_DB:-$state/hobnar/registry.db}
+  state files      $state/hobnarAudio/ (paramdata, bdviddata)
+  events received  $build/server/hobnar-backend --db $demo/events.db --list-events
+SUMMARY
+"$build/server/hobnar-backend" --db "$demo/events.db" --list-events |
+  sed -n 's/.*btnId\\":\\"\([A-Za-z_]*\)\\".*/                   \1/p'
+exit "$status"

@@ -96,8 +96,15 @@ TEST_F(Shortcut, UserDesktopFirstThenFallbackNeverBesideTheRoot) {
     EXPECT_EQ(fs::status(userLink()).permissions() & fs::perms::all, fs::perms(0755));
     EXPECT_FALSE(fs::exists(common + "/" + kShortcutFileName));
 
-    fs::remove(userLink());
-    std::wstring unwritable = toWide(env.root + "/no desktop/" + kShortcutFileName);
+    // A desktop folder that is missing is made, as a fresh account lacks one.
+    fs::remove_all(env.desktop);
+    ASSERT_TRUE(createShortcut(target, toWide(userLink()), commonLink));
+    EXPECT_TRUE(fs::exists(userLink()));
+    EXPECT_FALSE(fs::exists(common + "/" + kShortcutFileName));
+
+    // A desktop below a plain file cannot be written, whoever runs this.
+    testsupport::writeFile(env.root + "/plain file", "x");
+    std::wstring unwritable = toWide(env.root + "/plain file/desktop/" + kShortcutFileName);
     ASSERT_TRUE(createShortcut(target, unwritable, commonLink));
     EXPECT_TRUE(fs::exists(common + "/" + kShortcutFileName));
 
