@@ -1,0 +1,34 @@
+// The installer's command line: its own options, then the promotion id cut
+// out of the remaining argument text.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/startup.h"
+#include "fuzz/fuzz_input.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::string text(reinterpret_cast<const char*>(data), size);
+    std::string id = promotionIdFrom(text);
+    if (id.size() > text.size() || id.find('(') != std::string::npos ||
+        (!id.empty() && text.find('_') == std::string::npos)) {
+        std::abort();
+    }
+
+    // The arguments as the program receives them: the program name, then one
+    // argument per zero-separated field.
+    std::vector<std::string> arguments = fuzzinput::splitAtZero(data, size);
+    std::vector<const char*> argv = {"hobnar-setup"};
+    for (const std::string& argument : arguments) {
+        argv.push_back(argument.c_str());
+    }
+    CommandLine line = parseCommandLine(static_cast<int>(argv.size()), argv.data());
+    promotionIdFrom(line.argumentText);
+    if (line.argumentText.size() > size) {
+        std::abort();
+    }
+    return 0;
+}
