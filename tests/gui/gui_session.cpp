@@ -145,6 +145,8 @@ Backend::Backend(const std::string& package, const std::vector<std::string>& opt
     listening = waitUntil(
         [&] {
             if (!m_server || !m_server->running()) {
+                // An earlier server's listening line must not count.
+                std::filesystem::remove("backend.out");
                 m_server = std::make_unique<ChildProcess>(argv, "backend.out", "backend.err");
             }
             return readFile("backend.out").find("listening on") != std::string::npos;

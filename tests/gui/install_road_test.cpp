@@ -160,6 +160,31 @@ TEST_F(Installation, DamagedPackageEndsOnTheFailurePage) {
     EXPECT_EQ(readFile(marker()), "");
 }
 
+// After a damaged package the retry button fetches the package again, so a
+// repaired server leads to a complete installation.
+TEST_F(Installation, RetryAfterTheServerIsRepairedCompletes) {
+    std::string damaged = env.root + "/damaged.rar";
+    testsupport::writeFile(damaged, std::string(64 * 1024, 'x'));
+    ASSERT_NO_FATAL_FAILURE(startInstaller(damaged));
+    ASSERT_TRUE(click(window, at::kStartButton));
+    parkPointer();
+    Page seen = Page::Unknown;
+    ASSERT_TRUE(waitForPage(window, Page::Failed, 60, &seen)) << pageName(seen);
+
+    backend.reset();
+    std::vector<PackageFile> files = productFiles(marker());
+    backend = std::make_unique<Backend>(packProduct(files));
+    ASSERT_TRUE(backend->listening) << backend->log();
+    ASSERT_TRUE(click(window, at::kRetryButton));
+    parkPointer();
+    ASSERT_TRUE(waitForPage(window, Page::Finished, 60, &seen)) << pageName(seen) << "\n"
+                                                                << installer->log();
+    expectInstalled(files);
+    EXPECT_EQ(backend->events(),
+              (std::vector<std::string>{"pc_show_install", "pc_click_install", "pc_Installing",
+                                        "pc_Installing", "pc_install_success"}));
+}
+
 // Over a capped link the installing page stays up while its bar grows, and
 // the installation still completes.
 TEST_F(Installation, SlowDownloadShowsGrowingProgress) {
