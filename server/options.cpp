@@ -85,6 +85,18 @@ std::string setPathText(std::map<std::string, std::string>& target, const char* 
     return "";
 }
 
+// "COUNT:CODE": the first COUNT package requests get status CODE.
+std::string setFailFirst(ServerOptions& o, const std::string& v) {
+    auto colon = v.find(':');
+    std::uint64_t status = 0;
+    if (colon == std::string::npos || !parseUnsigned(v.substr(0, colon), o.failFirst) ||
+        !parseUnsigned(v.substr(colon + 1), status) || status < 100 || status > 599) {
+        return "--fail-first needs COUNT:CODE with CODE from 100 to 599, got '" + v + "'";
+    }
+    o.failFirstStatus = static_cast<int>(status);
+    return "";
+}
+
 std::string setStall(ServerOptions& o, const std::string& v) {
     if (!parseSeconds(v, o.stallSeconds)) {
         return "--stall needs a number of seconds from 0 to 86400, got '" + v + "'";
@@ -145,6 +157,7 @@ const std::vector<OptionSpec>& optionTable() {
          [](O& o, const std::string& v) { return setPathText(o.replyByPath, "--reply", v); }},
         {"--redirect", true,
          [](O& o, const std::string& v) { return setPathText(o.redirectByPath, "--redirect", v); }},
+        {"--fail-first", true, setFailFirst},
         {"--stall", true, setStall},
         {"--stall-path", true, setStallPath},
     };

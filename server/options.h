@@ -34,6 +34,9 @@ struct ServerOptions {
     std::map<std::string, std::string> redirectByPath;
     double stallSeconds = 0;
     std::string stallPath;  // empty: every path stalls
+    // The first failFirst package requests are answered with failFirstStatus.
+    std::uint64_t failFirst = 0;
+    int failFirstStatus = 503;
 };
 
 struct ParsedOptions {

@@ -129,6 +129,13 @@ void answerPackageUnavailable(httplib::Response& res) {
 
 void handlePackage(const httplib::Request& req, httplib::Response& res, ServerContext& ctx) {
     const ServerOptions& o = ctx.options;
+    if (ctx.packageRequests.fetch_add(1) < o.failFirst) {
+        res.status = o.failFirstStatus;
+        res.set_content("hobnar-backend: status " + std::to_string(o.failFirstStatus) +
+                            " forced for this early package request\n",
+                        "text/plain");
+        return;
+    }
     std::error_code ec;
     std::uint64_t total = std::filesystem::file_size(o.packagePath, ec);
     if (ec) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 
 #include "server/event_store.h"
 #include "server/options.h"
@@ -17,6 +18,7 @@ struct ServerContext {
     EventStore* events = nullptr;
     int boundPort = 0;
     std::atomic<bool> stopping{false};
+    std::atomic<std::uint64_t> packageRequests{0};  // counted for --fail-first
 };
 
 // Sleeps up to `seconds`, waking early when the server is stopping.

@@ -43,6 +43,10 @@ Faults (for tests; package faults apply to the package route only):
   --redirect PATH=LOCATION
                         answer PATH with 302 and that Location (repeatable); a
                         client following it repeats its Range on the new target
+  --fail-first COUNT:CODE
+                        answer the first COUNT package requests (GET or HEAD)
+                        with status CODE and a short text body, then serve
+                        normally (a burst of server errors)
   --stall SECONDS       wait that long before answering any request...
   --stall-path PATH     ...or only requests for PATH
   A PATH is matched against the request path without its query.  Faults that

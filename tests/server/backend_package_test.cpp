@@ -149,6 +149,19 @@ TEST_F(BackendPackageTest, StatusFaultOnThePackageIgnoresTheRange) {
     EXPECT_FALSE(got.body.empty());
 }
 
+TEST_F(BackendPackageTest, FailFirstAnswersOnlyTheEarlyRequestsWithTheStatus) {
+    auto backend = start({"--fail-first", "2:503"});
+    Fetched first = fetch(*backend);
+    Fetched second = fetch(*backend, "bytes=100-");
+    EXPECT_EQ(first.status, 503);
+    EXPECT_EQ(second.status, 503);
+    EXPECT_EQ(header(second, "Content-Range"), "");
+    Fetched third = fetch(*backend, "bytes=100-");
+    EXPECT_EQ(third.status, 206);
+    EXPECT_TRUE(third.body == package.substr(100));
+    EXPECT_EQ(fetch(*backend).status, 200);
+}
+
 // The installer's way of fetching: libcurl, resuming from the file size,
 // following redirects, attempt after attempt.
 struct CurlAttempt {

@@ -58,6 +58,14 @@ TEST(ServerOptions, PathFaultsRepeatAndSplitAtTheFirstEquals) {
     EXPECT_EQ(o.redirectByPath.at("/e"), "http://h/x?y=z");
 }
 
+TEST(ServerOptions, FailFirstTakesACountAndAStatus) {
+    auto parsed = parseOptions({"--package", "p", "--fail-first", "3:502"});
+    ASSERT_EQ(parsed.error, "");
+    EXPECT_EQ(parsed.options.failFirst, 3u);
+    EXPECT_EQ(parsed.options.failFirstStatus, 502);
+    EXPECT_EQ(parseOptions({"--package", "p"}).options.failFirst, 0u);
+}
+
 TEST(ServerOptions, ModesWithoutAPackage) {
     EXPECT_TRUE(parseOptions({"--help"}).options.help);
     auto list = parseOptions({"--db=e.db", "--list-events"});
@@ -87,6 +95,10 @@ TEST(ServerOptions, RefusedCommandLines) {
         {{"--package", "p", "--status", "/a"}, "--status needs PATH=CODE"},
         {{"--package", "p", "--reply", "=x"}, "--reply needs PATH=VALUE"},
         {{"--package", "p", "--redirect", "/a"}, "--redirect needs PATH=VALUE"},
+        {{"--package", "p", "--fail-first", "3"}, "--fail-first needs COUNT:CODE"},
+        {{"--package", "p", "--fail-first", "x:503"}, "--fail-first needs COUNT:CODE"},
+        {{"--package", "p", "--fail-first", "3:600"}, "--fail-first needs COUNT:CODE"},
+        {{"--package", "p", "--fail-first", "3:"}, "--fail-first needs COUNT:CODE"},
         {{"--package", "p", "--stall", "-1"}, "--stall needs a number of seconds"},
         {{"--package", "p", "--stall", "soon"}, "--stall needs a number of seconds"},
         {{"--package", "p", "--stall-path", "/a"}, "--stall-path needs --stall"},
@@ -110,7 +122,7 @@ TEST(ServerOptions, UsageNamesEveryOption) {
     for (const char* option :
          {"--port", "--host", "--package", "--package-url", "--version", "--channel", "--db",
           "--list-events", "--bandwidth", "--drop-after", "--ignore-range", "--no-length",
-          "--status", "--reply", "--redirect", "--stall", "--stall-path"}) {
+          "--status", "--reply", "--redirect", "--fail-first", "--stall", "--stall-path"}) {
         EXPECT_NE(usage.find(std::string(option) + " "), std::string::npos) << option;
     }
 }
