@@ -249,12 +249,12 @@ bool makeRarPackage(const std::string& archive, const std::vector<PackageFile>& 
 
 // --- the window ---------------------------------------------------------------
 
-std::string findWindow(double seconds) {
+std::string findWindow(double seconds, const std::string& title) {
     std::string id;
     waitUntil(
         [&] {
-            ToolRun search = runTool({"xdotool", "search", "--onlyvisible", "--name",
-                                      std::string("^") + kWindowTitle + "$"});
+            ToolRun search =
+                runTool({"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"});
             id = firstLine(search.out);
             return !id.empty();
         },
@@ -310,6 +310,11 @@ bool drag(const Geometry& window, Point from, Point to) {
 // The window gets the input focus first, then the key goes in as real input.
 bool pressKey(const std::string& windowId, const std::string& key) {
     return runTool({"xdotool", "windowfocus", windowId, "key", key}).exitCode == 0;
+}
+
+bool typeText(const std::string& windowId, const std::string& text) {
+    return runTool({"xdotool", "windowfocus", windowId, "type", "--delay", "5", text}).exitCode ==
+           0;
 }
 
 void parkPointer() {
@@ -373,6 +378,19 @@ bool near(Rgb pixel, Rgb expected, int tolerance) {
     return std::abs(pixel.r - expected.r) <= tolerance &&
            std::abs(pixel.g - expected.g) <= tolerance &&
            std::abs(pixel.b - expected.b) <= tolerance;
+}
+
+bool sameArea(const Capture& a, const Capture& b, Geometry area) {
+    for (int y = area.y; y < area.y + area.height; ++y) {
+        for (int x = area.x; x < area.x + area.width; ++x) {
+            Rgb pa = a.at(x, y);
+            Rgb pb = b.at(x, y);
+            if (pa.r != pb.r || pa.g != pb.g || pa.b != pb.b) {
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 bool isCoral(Rgb pixel) {

@@ -142,13 +142,15 @@ constexpr Point kAgreementBox{32, 365};
 constexpr Point kCustomInstallLink{543, 365};
 constexpr Point kBackButton{368, 354};
 constexpr Point kStartButton2{498, 354};
+constexpr Point kBrowseButton{524, 150};
 constexpr Point kOpenButton{300, 310};
 constexpr Point kFailCloseButton{222, 310};
 constexpr Point kRetryButton{378, 310};
 }  // namespace at
 
-// Id of the mapped window titled kWindowTitle; empty when none appears in time.
-std::string findWindow(double seconds);
+// Id of the mapped window with exactly this title; empty when none appears
+// in time.
+std::string findWindow(double seconds, const std::string& title = kWindowTitle);
 bool windowExists(const std::string& windowId);
 bool windowGeometry(const std::string& windowId, Geometry& geometry);
 
@@ -157,6 +159,7 @@ bool windowGeometry(const std::string& windowId, Geometry& geometry);
 bool click(const Geometry& window, Point point);
 bool drag(const Geometry& window, Point from, Point to);
 bool pressKey(const std::string& windowId, const std::string& key);
+bool typeText(const std::string& windowId, const std::string& text);
 void parkPointer();  // away from the window, so no control shows its hover look
 
 // A PNG capture of a screen rectangle (x11_shot), readable pixel by pixel.
@@ -176,6 +179,8 @@ class Capture {
 };
 
 bool near(Rgb pixel, Rgb expected, int tolerance = 8);
+// True when the two captures agree on every pixel of the rectangle.
+bool sameArea(const Capture& a, const Capture& b, Geometry area);
 bool isCoral(Rgb pixel);  // the brand colour in its normal, hover or pressed look
 
 enum class Page { Start, CustomInstall, Installing, Finished, Failed, Unknown };

@@ -68,28 +68,33 @@ class Installation : public GuiTest {
     }
 
     void expectInstalled(const std::vector<PackageFile>& files) {
+        expectInstalledIn(productFolder(), files);
+    }
+
+    void expectInstalledIn(const std::string& folder, const std::vector<PackageFile>& files) {
+        const std::string exe = folder + "/hobnarAudio.exe";
         for (const PackageFile& file : files) {
-            EXPECT_EQ(readFile(productFolder() + "/" + file.name), file.content) << file.name;
+            EXPECT_EQ(readFile(folder + "/" + file.name), file.content) << file.name;
         }
-        EXPECT_FALSE(std::filesystem::exists(productFolder() + ".rar")) << "archive left behind";
+        EXPECT_FALSE(std::filesystem::exists(folder + ".rar")) << "archive left behind";
 
         const std::pair<std::string, std::string> uninstall[] = {
             {"NoModify", "1"},
-            {"DisplayIcon", exePath()},
+            {"DisplayIcon", exe},
             {"DisplayName", "hobnar语音文字转换器"},
             {"DisplayVersion", "2.0.1"},
-            {"InstallLocation", productFolder()},
-            {"UninstallString", productFolder() + "/unInstall.exe"},
+            {"InstallLocation", folder},
+            {"UninstallString", folder + "/unInstall.exe"},
         };
         for (const auto& [name, data] : uninstall) {
             EXPECT_EQ(registry(kUninstallKey, name), data) << name;
         }
-        EXPECT_EQ(registry(kProductKey, "DisplayPath"), exePath());
+        EXPECT_EQ(registry(kProductKey, "DisplayPath"), exe);
 
         std::string entry = readFile(env.desktop + kDesktopEntry);
         EXPECT_NE(entry.find("Type=Application\n"), std::string::npos) << entry;
-        EXPECT_NE(entry.find("Exec=\"" + exePath() + "\"\n"), std::string::npos) << entry;
-        EXPECT_NE(entry.find("Path=" + productFolder() + "\n"), std::string::npos) << entry;
+        EXPECT_NE(entry.find("Exec=\"" + exe + "\"\n"), std::string::npos) << entry;
+        EXPECT_NE(entry.find("Path=" + folder + "\n"), std::string::npos) << entry;
         EXPECT_NE(entry.find("Name=hobnar语音文字转换器\n"), std::string::npos) << entry;
     }
 };
@@ -131,6 +136,51 @@ TEST_F(Installation, WholeRoadFromStartButtonToTheRunningProduct) {
         << readFile(marker());
     EXPECT_FALSE(secondRun.sawMap()) << "the second run mapped a window";
     EXPECT_EQ(backend->events().size(), eventsBefore);
+}
+
+// The custom page's folder dialog: cancelling it leaves the shown folder as
+// it was; a chosen folder (with a blank in its name) receives the product, and
+// the registration and the desktop entry point there.
+TEST_F(Installation, FolderChosenOnTheCustomPageReceivesTheProduct) {
+    constexpr const char* kDialogTitle = "从下面选择文件或文件夹:";
+    const Geometry pathBox{32, 130, 436, 40};
+    std::vector<PackageFile> files = productFiles(marker());
+    ASSERT_NO_FATAL_FAILURE(startInstaller(packProduct(files)));
+    const std::string chosen = env.root + "/chosen place";
+    std::filesystem::create_directories(chosen);
+
+    ASSERT_TRUE(click(window, at::kCustomInstallLink));
+    parkPointer();
+    ASSERT_TRUE(waitForPage(window, Page::CustomInstall, 10));
+    Capture before("before.png", window);
+    ASSERT_TRUE(click(window, at::kBrowseButton));
+    std::string dialog = findWindow(30, kDialogTitle);
+    ASSERT_FALSE(dialog.empty()) << installer->log();
+    ASSERT_TRUE(pressKey(dialog, "Escape"));
+    EXPECT_TRUE(waitUntil([&] { return findWindow(0, kDialogTitle).empty(); }, 10));
+    parkPointer();
+    EXPECT_TRUE(sameArea(before, Capture("cancelled.png", window), pathBox));
+
+    ASSERT_TRUE(click(window, at::kBrowseButton));
+    dialog = findWindow(30, kDialogTitle);
+    ASSERT_FALSE(dialog.empty());
+    // The path goes into the location field, opened from the home folder.
+    ASSERT_TRUE(pressKey(dialog, "alt+Home"));
+    ASSERT_TRUE(pressKey(dialog, "ctrl+l"));
+    ASSERT_TRUE(typeText(dialog, chosen + "/"));
+    ASSERT_TRUE(pressKey(dialog, "Return"));
+    EXPECT_TRUE(waitUntil([&] { return findWindow(0, kDialogTitle).empty(); }, 10));
+    parkPointer();
+    EXPECT_TRUE(
+        waitUntil([&] { return !sameArea(before, Capture("chosen.png", window), pathBox); }, 10));
+
+    ASSERT_TRUE(click(window, at::kStartButton2));
+    parkPointer();
+    Page seen = Page::Unknown;
+    ASSERT_TRUE(waitForPage(window, Page::Finished, 60, &seen)) << pageName(seen) << "\n"
+                                                                << installer->log();
+    expectInstalledIn(chosen + "/win-ia32-unpacked", files);
+    EXPECT_FALSE(std::filesystem::exists(productFolder()));
 }
 
 // A package that is no RAR archive downloads fine but cannot be unpacked:
@@ -217,6 +267,24 @@ TEST_F(Installation, SlowDownloadShowsGrowingProgress) {
 
     ASSERT_TRUE(waitForPage(window, Page::Finished, 60, &seen)) << pageName(seen);
     expectInstalled(files);
+}
+
+// Closing the window while the download thread still runs ends the process
+// at once and cleanly; the half-done installation registers nothing.
+TEST_F(Installation, CloseDuringTheDownloadEndsTheProcess) {
+    std::vector<PackageFile> files = productFiles(marker(), 3 * 1000 * 1000);
+    ASSERT_NO_FATAL_FAILURE(startInstaller(packProduct(files), {"--bandwidth", "200000"}));
+    ASSERT_TRUE(click(window, at::kStartButton));
+    parkPointer();
+    ASSERT_TRUE(waitUntil([&] { return progressWidth(Capture("progress.png", window)) > 0; }, 30))
+        << installer->log();
+
+    ASSERT_TRUE(click(window, at::kCloseButton));
+    ASSERT_NO_FATAL_FAILURE(expectInstallerExitsWithZero());
+    EXPECT_EQ(backend->events(), (std::vector<std::string>{"pc_show_install", "pc_click_install",
+                                                           "pc_Installing", "pc_close_install"}));
+    EXPECT_EQ(registry(kProductKey, "DisplayPath"), std::nullopt);
+    EXPECT_FALSE(std::filesystem::exists(env.desktop + kDesktopEntry));
 }
 
 }  // namespace

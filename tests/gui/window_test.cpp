@@ -116,4 +116,33 @@ TEST_F(InstallerWindow, CustomInstallPageComesAndGoes) {
     expectClosedWith({"pc_show_install", "pc_install_custom", "pc_close_install"});
 }
 
+// Focus runs through the controls in layout order and wraps at both ends; the
+// ring shows where it is, and Enter presses the focused control rather than
+// the default button.
+TEST_F(InstallerWindow, TabMovesTheFocusBothWaysAndEnterPressesTheFocusedOne) {
+    constexpr Rgb kFocusRing{0x2F, 0x6B, 0xFF};
+    constexpr Point kCustomLinkRing{493, 365};
+    constexpr Point kStartButtonRing{187, 272};
+    auto focusShownAt = [&](Point ring) {
+        return waitUntil(
+            [&] { return near(Capture("focus.png", window).at(ring.x, ring.y), kFocusRing, 4); },
+            10);
+    };
+    parkPointer();
+    ASSERT_TRUE(pressKey(windowId, "shift+Tab"));
+    EXPECT_TRUE(focusShownAt(kCustomLinkRing)) << "Shift+Tab starts at the last control";
+    ASSERT_TRUE(pressKey(windowId, "Tab"));  // round to the close button
+    ASSERT_TRUE(pressKey(windowId, "Tab"));
+    EXPECT_TRUE(focusShownAt(kStartButtonRing));
+    ASSERT_TRUE(pressKey(windowId, "shift+Tab"));
+    ASSERT_TRUE(pressKey(windowId, "shift+Tab"));
+    EXPECT_TRUE(focusShownAt(kCustomLinkRing));
+
+    ASSERT_TRUE(pressKey(windowId, "Return"));
+    Page seen = Page::Unknown;
+    EXPECT_TRUE(waitForPage(window, Page::CustomInstall, 10, &seen)) << pageName(seen);
+    ASSERT_TRUE(pressKey(windowId, "Escape"));
+    expectClosedWith({"pc_show_install", "pc_install_custom", "pc_close_install"});
+}
+
 }  // namespace
