@@ -140,8 +140,9 @@ Backend::Backend(const std::string& package, const std::vector<std::string>& opt
                                      "--db",
                                      "events.db"};
     argv.insert(argv.end(), options.begin(), options.end());
-    // The port may still be held for a moment by a server that is shutting
-    // down; the backend then exits with 1 and is started again.
+    // The port may be held for a while by a server that is shutting down or
+    // by a program outside the test run; the backend then exits with 1 and is
+    // started again.
     listening = waitUntil(
         [&] {
             if (!m_server || !m_server->running()) {
@@ -151,7 +152,7 @@ Backend::Backend(const std::string& package, const std::vector<std::string>& opt
             }
             return readFile("backend.out").find("listening on") != std::string::npos;
         },
-        20, 200);
+        45, 200);
 }
 
 Backend::~Backend() {

@@ -71,12 +71,18 @@ TEST_F(InstallerWindow, TitleLabelDragsAndCloseButtonCloses) {
     expectClosedWith({"pc_show_install", "pc_close_install"});
 }
 
-TEST_F(InstallerWindow, EnterOnTheStartPageStartsTheInstallation) {
+TEST_F(InstallerWindow, EnterStartsTheInstallationAndThenTheProduct) {
     ASSERT_TRUE(pressKey(windowId, "Return"));
     Page seen = Page::Unknown;
-    EXPECT_TRUE(waitForPage(window, Page::Finished, 60, &seen)) << pageName(seen);
+    ASSERT_TRUE(waitForPage(window, Page::Finished, 60, &seen)) << pageName(seen);
     EXPECT_EQ(backend->events(), (std::vector<std::string>{"pc_show_install", "pc_click_install",
                                                            "pc_Installing", "pc_install_success"}));
+
+    // The finished page's default button is the one that starts the product.
+    ASSERT_TRUE(pressKey(windowId, "Return"));
+    ASSERT_NO_FATAL_FAILURE(expectInstallerExitsWithZero());
+    EXPECT_TRUE(waitUntil([&] { return testsupport::readFile(marker()) == "started\n"; }, 10));
+    EXPECT_EQ(backend->events().back(), "pc_click_use");
 }
 
 // Unchecking the agreement greys the start button out and leaves it dead for
