@@ -1,0 +1,83 @@
+// Runs one step of the install engine exactly as the installer does and
+// prints how long it took, for bench/run.sh:
+//
+//   hobnar-bench download URL INSTALL_FOLDER   downloadPackage into
+//                                              INSTALL_FOLDER/win-ia32-unpacked.rar
+//   hobnar-bench extract ARCHIVE FOLDER        extractArchive of ARCHIVE into FOLDER
+//
+// The last line on standard output is "result seconds=S bytes=B" (bytes: the
+// downloaded archive's size, or the number of entries written).  The caller
+// provides a throw-away HOME and registry file: building the context writes
+// the start-up values like the installer does.
+#include <curl/curl.h>
+
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "context/installer_context.h"
+#include "install/install.h"
+#include "platform/platform.h"
+
+namespace {
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+int runDownload(const std::string& url, const std::string& installFolder) {
+    if (curl_global_init(CURL_GLOBAL_ALL) != CURLE_OK) {
+        std::cerr << "hobnar-bench: curl_global_init failed" << std::endl;
+        return 1;
+    }
+    InstallerContext context;
+    context.packageUrl = url;
+    context.setInstallDir(productFolderFor(installFolder));
+    if (!createProductFolder(context.installDir)) {
+        std::cerr << "hobnar-bench: cannot create " << context.installDir << std::endl;
+        return 1;
+    }
+    auto start = std::chrono::steady_clock::now();
+    bool done = downloadPackage(context);
+    double seconds = secondsSince(start);
+    std::int64_t bytes = -1;
+    platform::FileHandle archive = platform::openFileForAppend(archivePathFor(context.installDir));
+    if (archive.isOpen()) {
+        bytes = platform::fileSize(archive);
+        platform::closeFile(archive);
+    }
+    curl_global_cleanup();
+    std::printf("result seconds=%.6f bytes=%lld\n", seconds, static_cast<long long>(bytes));
+    return done ? 0 : 1;
+}
+
+int runExtract(const std::string& archivePath, const std::string& folder) {
+    std::ostream discard(nullptr);
+    auto start = std::chrono::steady_clock::now();
+    ExtractResult result = extractArchive(archivePath, folder, discard);
+    double seconds = secondsSince(start);
+    std::printf("result seconds=%.6f bytes=%d\n", seconds, result.entriesWritten);
+    if (!result.ok()) {
+        std::cerr << "hobnar-bench: " << describeExtractStatus(result.status) << " "
+                  << result.failedEntry << std::endl;
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string step = argc == 4 ? argv[1] : "";
+    if (step == "download") {
+        return runDownload(argv[2], argv[3]);
+    }
+    if (step == "extract") {
+        return runExtract(argv[2], argv[3]);
+    }
+    std::cerr << "usage: hobnar-bench download URL INSTALL_FOLDER\n"
+                 "       hobnar-bench extract ARCHIVE FOLDER"
+              << std::endl;
+    return 2;
+}
