@@ -19,17 +19,23 @@ BackendProcess::BackendProcess(const std::string& folder, const std::string& pac
     std::vector<std::string> argv = {
         backendProgram(), "--port", std::to_string(port), "--package", package, "--db", m_db};
     argv.insert(argv.end(), extra.begin(), extra.end());
-    m_process = std::make_unique<ChildProcess>(argv, m_stdout, folder + "/backend.err");
+    // A fixed port may still be held by a server that is shutting down or by
+    // a program outside the test run; the backend then exits at once and is
+    // started again until the deadline.
     const std::regex listening("listening on http://[0-9.]+:([0-9]+)");
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (std::chrono::steady_clock::now() < deadline && m_process->running()) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(45);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (!m_process || !m_process->running()) {
+            std::filesystem::remove(m_stdout);
+            m_process = std::make_unique<ChildProcess>(argv, m_stdout, folder + "/backend.err");
+        }
         std::smatch match;
         std::string out = readFile(m_stdout);
         if (std::regex_search(out, match, listening)) {
             m_port = std::stoi(match[1]);
             return;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
 }
 
