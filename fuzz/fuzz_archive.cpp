@@ -3,6 +3,7 @@
 // elsewhere and never crash the installer.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -34,16 +35,22 @@ const fs::path& scratchFolder() {
     return folder;
 }
 
-// Nothing may appear in the scratch folder's parent side: every file the
-// extraction made must lie below the product folder.
-void checkContained(const fs::path& scratch, const fs::path& product) {
+// Every file the extraction made must lie below the product folder (the
+// archive itself aside).  The product folder sits a few levels down the
+// scratch folder, so that an entry climbing out with ".." lands where this
+// check sees it.
+void checkContained(const fs::path& scratch, const fs::path& product, const fs::path& archive) {
     std::error_code ec;
     for (auto it = fs::recursive_directory_iterator(scratch, ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         fs::path p = it->path();
-        std::string relative = p.lexically_relative(product).generic_string();
-        bool underProduct = !relative.empty() && relative.rfind("..", 0) != 0;
-        if (!underProduct && p != product && p.filename() != "package.rar") {
+        fs::path relative = p.lexically_relative(product);
+        // "..name" is a name like any other; only a ".." component climbs out.
+        bool underProduct = !relative.empty() && *relative.begin() != "..";
+        bool expected =
+            p == product || p == archive || product.string().rfind(p.string() + "/", 0) == 0;
+        if (!underProduct && !expected) {
+            std::fprintf(stderr, "written outside the product folder: %s\n", p.c_str());
             std::abort();
         }
     }
@@ -57,9 +64,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& entry : fs::directory_iterator(scratch, ec)) {
         fs::remove_all(entry.path(), ec);
     }
-    fs::path product = scratch / "win-ia32-unpacked";
-    fs::path archive = scratch / "package.rar";
-    fs::create_directory(product, ec);
+    fs::path install = scratch / "a" / "b" / "c";
+    fs::path product = install / "win-ia32-unpacked";
+    fs::path archive = install / "package.rar";
+    fs::create_directories(product, ec);
     {
         std::ofstream out(archive, std::ios::binary);
         out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
@@ -70,6 +78,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Without libunrar.so.5 nothing here is tested; say so loudly.
         std::abort();
     }
-    checkContained(scratch, product);
+    checkContained(scratch, product, archive);
     return 0;
 }

@@ -61,7 +61,7 @@ const FaultRow kRows[] = {
     {"DropAfterChunkPlusOne", {"--drop-after", "65537"}, true},
     {"DropAfterTwoChunks", {"--drop-after", "131072"}, true},
     {"DropAfterOddSize", {"--drop-after", "99991"}, true},
-    {"DropOneByteBeforeTheEnd", {"--drop-after", std::to_string(kLarge + 100)}, true},
+    {"DropShortlyBeforeTheEnd", {"--drop-after", std::to_string(kLarge + 100)}, true},
     // A 200 to a resumed request empties the file and starts again.
     {"IgnoreRange", {"--ignore-range"}, true, 3},
     {"IgnoreRangeAndDrops", {"--ignore-range", "--drop-after", "65536"}, false, 6},
