@@ -12,9 +12,26 @@ namespace DuiLib {
 namespace {
 
 // Images are read once per process; a file that cannot be read is remembered
-// as missing so the diagnostic appears once.
-std::map<std::string, cairo_surface_t*>& imageCache() {
-    static std::map<std::string, cairo_surface_t*> cache;
+// as missing so the diagnostic appears once.  The cache owns its surfaces and
+// releases them when the process ends, so nothing is left behind unowned.
+class ImageCache : public std::map<std::string, cairo_surface_t*> {
+  public:
+    ImageCache() = default;
+    ImageCache(const ImageCache&) = delete;
+    ImageCache& operator=(const ImageCache&) = delete;
+    ~ImageCache() { releaseAll(); }
+    void releaseAll() {
+        for (auto& entry : *this) {
+            if (entry.second) {
+                cairo_surface_destroy(entry.second);
+            }
+        }
+        clear();
+    }
+};
+
+ImageCache& imageCache() {
+    static ImageCache cache;
     return cache;
 }
 
@@ -81,12 +98,7 @@ void regionPath(cairo_t* cr, const HRGN__& region) {
 }
 
 void clearImageCache() {
-    for (auto& entry : imageCache()) {
-        if (entry.second) {
-            cairo_surface_destroy(entry.second);
-        }
-    }
-    imageCache().clear();
+    imageCache().releaseAll();
 }
 
 void CRenderContext::fillRect(const RECT& rc, DWORD argb, double radius) {
