@@ -295,7 +295,21 @@ class GtkBackend : public WindowBackend {
 }  // namespace
 
 std::unique_ptr<WindowBackend> makeGtkBackend() {
-    if (!gtk_init_check(nullptr, nullptr)) {
+    // Everything is drawn with Cairo.  Unless told otherwise, GDK opens GLX
+    // while it connects, only to pick visuals for GL areas we never create,
+    // which loads the system's GL driver and costs a large share of the time
+    // to the first window.  GDK reads the switch once, during gtk_init; it is
+    // taken back afterwards so that programs we start (the installed product)
+    // do not inherit it.  A GDK_GL the user set is left alone.
+    bool glSwitchOurs = g_getenv("GDK_GL") == nullptr;
+    if (glSwitchOurs) {
+        g_setenv("GDK_GL", "disable", TRUE);
+    }
+    bool initialised = gtk_init_check(nullptr, nullptr);
+    if (glSwitchOurs) {
+        g_unsetenv("GDK_GL");
+    }
+    if (!initialised) {
         return nullptr;
     }
     return std::make_unique<GtkBackend>();

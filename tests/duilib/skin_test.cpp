@@ -227,6 +227,7 @@ TEST_F(SkinOnScreenTest, RealWindowUnderXvfbMapsAndIsShaped) {
     testsupport::setEnv("DISPLAY", display.c_str());
     testsupport::setEnv("NO_AT_BRIDGE", "1");
     testsupport::setEnv("DUILIB_BACKEND", nullptr);
+    testsupport::setEnv("GDK_GL", nullptr);
 
     std::string png = std::string(HOBNAR_BUILD_DIR) + "/duilib-skin-screenshot.png";
     std::filesystem::remove(png);

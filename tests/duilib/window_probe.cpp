@@ -2,8 +2,10 @@
 // $DISPLAY), shaped and dragged the way the installer's own window does it,
 // waits until the window is mapped and painted, writes a screenshot and exits.
 // Usage: duilib_window_probe <skin folder> <png>
-// Exit codes: 0 written, 2 usage, 3 no display, 4 never mapped, 5 no screenshot.
+// Exit codes: 0 written, 2 usage, 3 no display, 4 never mapped, 5 no screenshot,
+// 6 a start-up switch of the window layer leaked into the environment.
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "duilib/UIlib.h"
@@ -128,6 +130,12 @@ int main(int argc, char** argv) {
     window->Create(nullptr, "安装包下载器", WS_VISIBLE | WS_OVERLAPPEDWINDOW, WS_EX_WINDOWEDGE);
     if (IsNullBackend()) {
         return 3;
+    }
+    // Switches the window layer sets for GTK's start-up must not reach the
+    // programs the installer starts later.
+    if (std::getenv("GDK_GL") != nullptr) {
+        std::fprintf(stderr, "GDK_GL is still set after the window layer started\n");
+        return 6;
     }
     window->ShowWindow(true, true);
     window->CenterWindow();
