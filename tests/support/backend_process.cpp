@@ -15,7 +15,9 @@ std::string backendProgram() {
 
 BackendProcess::BackendProcess(const std::string& folder, const std::string& package, int port,
                                const std::vector<std::string>& extra)
-    : m_db(folder + "/events.db"), m_stdout(folder + "/backend.out") {
+    : m_db(folder + "/events.db"),
+      m_stdout(folder + "/backend.out"),
+      m_stderr(folder + "/backend.err") {
     std::vector<std::string> argv = {
         backendProgram(), "--port", std::to_string(port), "--package", package, "--db", m_db};
     argv.insert(argv.end(), extra.begin(), extra.end());
@@ -27,7 +29,7 @@ BackendProcess::BackendProcess(const std::string& folder, const std::string& pac
     while (std::chrono::steady_clock::now() < deadline) {
         if (!m_process || !m_process->running()) {
             std::filesystem::remove(m_stdout);
-            m_process = std::make_unique<ChildProcess>(argv, m_stdout, folder + "/backend.err");
+            m_process = std::make_unique<ChildProcess>(argv, m_stdout, m_stderr);
         }
         std::smatch match;
         std::string out = readFile(m_stdout);
@@ -44,11 +46,22 @@ BackendProcess::~BackendProcess() {
     m_process->wait(10);
 }
 
+std::string BackendProcess::log() const {
+    return readFile(m_stderr);
+}
+
+bool BackendProcess::logHas(const std::string& text) const {
+    for (int i = 0; i < 500; ++i) {
+        if (log().find(text) != std::string::npos) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
 std::string BackendProcess::listEvents() const {
-    std::string out = m_db + ".list";
-    ChildProcess list({backendProgram(), "--db", m_db, "--list-events"}, out);
-    list.wait(20);
-    return readFile(out);
+    return runTool({backendProgram(), "--db", m_db, "--list-events"}, 20).out;
 }
 
 std::vector<std::string> BackendProcess::eventNames() const {

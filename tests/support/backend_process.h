@@ -21,6 +21,11 @@ class BackendProcess {
     bool ready() const { return m_port > 0; }
     int port() const { return m_port; }
     std::string url() const { return "http://127.0.0.1:" + std::to_string(m_port); }
+    ChildProcess& process() { return *m_process; }
+    // Its standard error: one line per request, written once the answer has
+    // gone out.  logHas waits a few seconds for `text` to appear there.
+    std::string log() const;
+    bool logHas(const std::string& text) const;
     // The "btnId" of every stored event, in the order received.
     std::vector<std::string> eventNames() const;
     // The stored events, one JSON object per line.
@@ -29,6 +34,7 @@ class BackendProcess {
   private:
     std::string m_db;
     std::string m_stdout;
+    std::string m_stderr;
     int m_port = 0;
     std::unique_ptr<ChildProcess> m_process;
 };

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "platform/platform.h"
+#include "tests/support/test_env.h"
 
 namespace testsupport {
 namespace {
@@ -82,6 +83,19 @@ void ChildProcess::kill(int signal) {
 
 std::string buildToolPath(const std::string& name) {
     return platform::programDir() + "/" + name;
+}
+
+ToolRun runTool(const std::vector<std::string>& argv, double timeoutSeconds) {
+    static int runs = 0;
+    std::string stem = "tool-run-" + std::to_string(++runs);
+    ToolRun run;
+    {
+        ChildProcess tool(argv, stem + ".out", stem + ".err");
+        run.exitCode = tool.wait(timeoutSeconds);
+    }
+    run.out = readFile(stem + ".out");
+    run.err = readFile(stem + ".err");
+    return run;
 }
 
 }  // namespace testsupport

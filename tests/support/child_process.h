@@ -32,4 +32,13 @@ class ChildProcess {
 // Folder holding the test executables and tools of this build.
 std::string buildToolPath(const std::string& name);
 
+// A short program run to its end: exit code (-1 after a time-out) and its
+// output, kept in files of the current folder.
+struct ToolRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+ToolRun runTool(const std::vector<std::string>& argv, double timeoutSeconds = 30);
+
 }  // namespace testsupport

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,8 @@ void setEnv(const char* name, const char* value);
 
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
+// `size` pseudo-random bytes (they do not compress), the same for a seed.
+std::string randomBytes(std::size_t size, unsigned seed = 1);
 
 // Fixture base: a TempEnvironment for each test.
 class IsolatedTest : public ::testing::Test {
