@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <random>
 
 #include "context/installer_context.h"
 #include "install/install.h"
@@ -18,14 +17,9 @@ Package makePackage(const std::string& folder, std::size_t payloadBytes, Payload
     Package package;
     package.path = folder + "/package.rar";
     package.files = testsupport::recordingProduct();
-    std::string payload(payloadBytes, '\0');
-    if (kind == Payload::Random) {
-        std::mt19937 random(20240531);
-        for (char& byte : payload) {
-            byte = static_cast<char>(random() & 0xff);
-        }
-    }
-    package.files.emplace_back("payload.bin", std::move(payload));
+    package.files.emplace_back("payload.bin", kind == Payload::Random
+                                                  ? testsupport::randomBytes(payloadBytes, 20240531)
+                                                  : std::string(payloadBytes, '\0'));
     EXPECT_TRUE(testsupport::makeRarPackage(package.path, package.files));
     package.bytes = readFile(package.path);
     return package;
