@@ -1,31 +1,25 @@
 #include "tests/gui/gui_session.h"
 
-#include <nlohmann/json.hpp>
-
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <random>
 #include <sstream>
 #include <thread>
 
-#include "tests/support/test_env.h"
-
 using testsupport::ChildProcess;
 using testsupport::readFile;
+using testsupport::runTool;
 
 namespace guitest {
 namespace {
 
 // A child asked to stop gets this long before the ChildProcess destructor
 // kills it outright.
-constexpr double kStopSeconds = 5;
-
 void stop(std::unique_ptr<ChildProcess>& child) {
     if (child && child->running()) {
         child->kill(SIGTERM);
-        child->wait(kStopSeconds);
+        child->wait(5);
     }
     child.reset();
 }
@@ -48,19 +42,18 @@ std::string firstLine(const std::string& text) {
     return text.substr(0, text.find('\n'));
 }
 
-}  // namespace
-
 bool onPath(const std::string& program) {
     const char* path = std::getenv("PATH");
     std::istringstream dirs(path ? path : "");
-    std::string dir;
-    while (std::getline(dirs, dir, ':')) {
+    for (std::string dir; std::getline(dirs, dir, ':');) {
         if (!dir.empty() && std::filesystem::exists(dir + "/" + program)) {
             return true;
         }
     }
     return false;
 }
+
+}  // namespace
 
 bool waitUntil(const std::function<bool()>& condition, double seconds, int pollMs) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
@@ -72,19 +65,6 @@ bool waitUntil(const std::function<bool()>& condition, double seconds, int pollM
     }
     return true;
 }
-
-ToolRun runTool(const std::vector<std::string>& argv, double timeoutSeconds) {
-    std::string out = nextName("tool") + ".out";
-    ToolRun run;
-    {
-        ChildProcess tool(argv, out, out + ".err");
-        run.exitCode = tool.wait(timeoutSeconds);
-    }
-    run.out = readFile(out);
-    return run;
-}
-
-// --- Xvfb -------------------------------------------------------------------
 
 XvfbSession::XvfbSession() {
     std::filesystem::remove("xvfb-display");
@@ -125,77 +105,6 @@ XvfbSession::~XvfbSession() {
     stop(m_server);
 }
 
-std::string XvfbSession::log() const {
-    return readFile("xvfb.log");
-}
-
-// --- hobnar-backend ---------------------------------------------------------
-
-Backend::Backend(const std::string& package, const std::vector<std::string>& options) {
-    std::vector<std::string> argv = {HOBNAR_BACKEND_PROGRAM,
-                                     "--port",
-                                     std::to_string(kDevPort),
-                                     "--package",
-                                     package,
-                                     "--db",
-                                     "events.db"};
-    argv.insert(argv.end(), options.begin(), options.end());
-    // The port may be held for a while by a server that is shutting down or
-    // by a program outside the test run; the backend then exits with 1 and is
-    // started again.
-    listening = waitUntil(
-        [&] {
-            if (!m_server || !m_server->running()) {
-                // An earlier server's listening line must not count.
-                std::filesystem::remove("backend.out");
-                m_server = std::make_unique<ChildProcess>(argv, "backend.out", "backend.err");
-            }
-            return readFile("backend.out").find("listening on") != std::string::npos;
-        },
-        45, 200);
-}
-
-Backend::~Backend() {
-    stop(m_server);
-}
-
-std::string Backend::log() const {
-    return readFile("backend.out") + readFile("backend.err");
-}
-
-std::vector<std::string> Backend::events() const {
-    ToolRun list = runTool({HOBNAR_BACKEND_PROGRAM, "--db", "events.db", "--list-events"});
-    std::vector<std::string> names;
-    std::istringstream lines(list.out);
-    std::string line;
-    while (std::getline(lines, line)) {
-        nlohmann::json row = nlohmann::json::parse(line, nullptr, false);
-        if (!row.is_object() || !row.contains("body") || !row["body"].is_string()) {
-            continue;
-        }
-        nlohmann::json body = nlohmann::json::parse(row["body"].get<std::string>(), nullptr, false);
-        if (body.is_object() && body.contains("btnId") && body["btnId"].is_string()) {
-            names.push_back(body["btnId"].get<std::string>());
-        }
-    }
-    return names;
-}
-
-bool Backend::waitForEvent(const std::string& name, double seconds) const {
-    return waitUntil(
-        [&] {
-            for (const std::string& event : events()) {
-                if (event == name) {
-                    return true;
-                }
-            }
-            return false;
-        },
-        seconds, 200);
-}
-
-// --- the installer ----------------------------------------------------------
-
 Installer::Installer(const std::vector<std::string>& args) : m_name(nextName("installer")) {
     std::vector<std::string> argv = {HOBNAR_SETUP_PROGRAM};
     argv.insert(argv.end(), args.begin(), args.end());
@@ -208,118 +117,6 @@ Installer::~Installer() {
 
 std::string Installer::log() const {
     return readFile(m_name + ".out") + readFile(m_name + ".err");
-}
-
-// --- packages ---------------------------------------------------------------
-
-std::vector<PackageFile> productFiles(const std::string& marker, size_t padding) {
-    std::vector<PackageFile> files = {
-        {"hobnarAudio.exe", "#!/bin/sh\necho started >> '" + marker + "'\n", true},
-        {"unInstall.exe", "#!/bin/sh\nexit 0\n", true},
-    };
-    if (padding > 0) {
-        std::mt19937 random(static_cast<unsigned>(padding));
-        std::string bytes(padding, '\0');
-        for (char& byte : bytes) {
-            byte = static_cast<char>(random() & 0xFF);
-        }
-        files.push_back({"resources.pak", bytes, false});
-    }
-    return files;
-}
-
-bool makeRarPackage(const std::string& archive, const std::vector<PackageFile>& files) {
-    std::string folder = nextName("package-files");
-    std::filesystem::create_directories(folder);
-    // -ep stores the bare names, so the files sit at the archive's root.
-    std::vector<std::string> argv = {"rar", "a", "-idq", "-ep", archive};
-    for (const PackageFile& file : files) {
-        std::string path = folder + "/" + file.name;
-        testsupport::writeFile(path, file.content);
-        if (file.executable) {
-            std::filesystem::permissions(path,
-                                         std::filesystem::perms::owner_exec |
-                                             std::filesystem::perms::group_exec |
-                                             std::filesystem::perms::others_exec,
-                                         std::filesystem::perm_options::add);
-        }
-        argv.push_back(path);
-    }
-    return runTool(argv, 60).exitCode == 0 && std::filesystem::exists(archive);
-}
-
-// --- the window ---------------------------------------------------------------
-
-std::string findWindow(double seconds, const std::string& title) {
-    std::string id;
-    waitUntil(
-        [&] {
-            ToolRun search =
-                runTool({"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"});
-            id = firstLine(search.out);
-            return !id.empty();
-        },
-        seconds, 100);
-    return id;
-}
-
-bool windowExists(const std::string& windowId) {
-    return runTool({"xdotool", "getwindowname", windowId}).exitCode == 0;
-}
-
-bool windowGeometry(const std::string& windowId, Geometry& geometry) {
-    ToolRun run = runTool({"xdotool", "getwindowgeometry", "--shell", windowId});
-    if (run.exitCode != 0) {
-        return false;
-    }
-    geometry = Geometry{shellValue(run.out, "X"), shellValue(run.out, "Y"),
-                        shellValue(run.out, "WIDTH"), shellValue(run.out, "HEIGHT")};
-    return geometry.width > 0 && geometry.height > 0;
-}
-
-bool click(const Geometry& window, Point point) {
-    return runTool({"xdotool", "mousemove", std::to_string(window.x + point.x),
-                    std::to_string(window.y + point.y), "click", "1"})
-               .exitCode == 0;
-}
-
-// In steps with pauses, as a hand would: the move starts only after the
-// press has been seen, and each motion moves the window along.
-bool drag(const Geometry& window, Point from, Point to) {
-    std::vector<std::string> argv = {"xdotool",
-                                     "mousemove",
-                                     std::to_string(window.x + from.x),
-                                     std::to_string(window.y + from.y),
-                                     "mousedown",
-                                     "1",
-                                     "sleep",
-                                     "0.2"};
-    constexpr int kSteps = 5;
-    for (int step = 1; step <= kSteps; ++step) {
-        int x = window.x + from.x + (to.x - from.x) * step / kSteps;
-        int y = window.y + from.y + (to.y - from.y) * step / kSteps;
-        for (const std::string& word :
-             {std::string("mousemove"), std::to_string(x), std::to_string(y), std::string("sleep"),
-              std::string("0.1")}) {
-            argv.push_back(word);
-        }
-    }
-    argv.insert(argv.end(), {"mouseup", "1"});
-    return runTool(argv).exitCode == 0;
-}
-
-// The window gets the input focus first, then the key goes in as real input.
-bool pressKey(const std::string& windowId, const std::string& key) {
-    return runTool({"xdotool", "windowfocus", windowId, "key", key}).exitCode == 0;
-}
-
-bool typeText(const std::string& windowId, const std::string& text) {
-    return runTool({"xdotool", "windowfocus", windowId, "type", "--delay", "5", text}).exitCode ==
-           0;
-}
-
-void parkPointer() {
-    runTool({"xdotool", "mousemove", "1", "1"});
 }
 
 MapWatcher::MapWatcher() : m_output(nextName("xev") + ".out") {
@@ -344,13 +141,69 @@ bool MapWatcher::sawMap() const {
     return readFile(m_output).find("MapNotify") != std::string::npos;
 }
 
-// --- captures -----------------------------------------------------------------
+std::string findWindow(double seconds, const std::string& title) {
+    std::string id;
+    waitUntil(
+        [&] {
+            id = firstLine(
+                runTool({"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"}, 15)
+                    .out);
+            return !id.empty();
+        },
+        seconds, 100);
+    return id;
+}
+
+bool windowExists(const std::string& windowId) {
+    return runTool({"xdotool", "getwindowname", windowId}, 15).exitCode == 0;
+}
+
+bool windowGeometry(const std::string& windowId, Geometry& geometry) {
+    testsupport::ToolRun run = runTool({"xdotool", "getwindowgeometry", "--shell", windowId}, 15);
+    geometry = Geometry{shellValue(run.out, "X"), shellValue(run.out, "Y"),
+                        shellValue(run.out, "WIDTH"), shellValue(run.out, "HEIGHT")};
+    return run.exitCode == 0 && geometry.width > 0 && geometry.height > 0;
+}
+
+bool click(const Geometry& window, Point point) {
+    return runTool({"xdotool", "mousemove", std::to_string(window.x + point.x),
+                    std::to_string(window.y + point.y), "click", "1", "mousemove", "1", "1"},
+                   15)
+               .exitCode == 0;
+}
+
+// In steps with pauses, as a hand would: the move starts only after the
+// press has been seen, and each motion moves the window along.
+bool drag(const Geometry& window, Point from, Point to) {
+    std::vector<std::string> argv = {"xdotool",
+                                     "mousemove",
+                                     std::to_string(window.x + from.x),
+                                     std::to_string(window.y + from.y),
+                                     "mousedown",
+                                     "1",
+                                     "sleep",
+                                     "0.2"};
+    constexpr int kSteps = 5;
+    for (int step = 1; step <= kSteps; ++step) {
+        argv.insert(
+            argv.end(),
+            {"mousemove", std::to_string(window.x + from.x + (to.x - from.x) * step / kSteps),
+             std::to_string(window.y + from.y + (to.y - from.y) * step / kSteps), "sleep", "0.1"});
+    }
+    argv.insert(argv.end(), {"mouseup", "1"});
+    return runTool(argv, 15).exitCode == 0;
+}
+
+// The window gets the input focus first, then the key goes in as real input.
+bool pressKey(const std::string& windowId, const std::string& key) {
+    return runTool({"xdotool", "windowfocus", windowId, "key", key}, 15).exitCode == 0;
+}
 
 Capture::Capture(const std::string& pngPath, const Geometry& area) {
-    ToolRun shot =
-        runTool({HOBNAR_X11_SHOT, pngPath, std::to_string(area.x), std::to_string(area.y),
-                 std::to_string(area.width), std::to_string(area.height)});
-    if (shot.exitCode != 0) {
+    if (runTool({HOBNAR_X11_SHOT, pngPath, std::to_string(area.x), std::to_string(area.y),
+                 std::to_string(area.width), std::to_string(area.height)},
+                15)
+            .exitCode != 0) {
         return;
     }
     cairo_surface_t* image = cairo_image_surface_create_from_png(pngPath.c_str());
@@ -381,53 +234,10 @@ bool near(Rgb pixel, Rgb expected, int tolerance) {
            std::abs(pixel.b - expected.b) <= tolerance;
 }
 
-bool sameArea(const Capture& a, const Capture& b, Geometry area) {
-    for (int y = area.y; y < area.y + area.height; ++y) {
-        for (int x = area.x; x < area.x + area.width; ++x) {
-            Rgb pa = a.at(x, y);
-            Rgb pb = b.at(x, y);
-            if (pa.r != pb.r || pa.g != pb.g || pa.b != pb.b) {
-                return false;
-            }
-        }
-    }
-    return true;
-}
-
 bool isCoral(Rgb pixel) {
     // #FF4F4F, hover #F04444, pressed #D93B3B.
     return pixel.r >= 200 && pixel.g >= 40 && pixel.g <= 100 && pixel.b >= 40 && pixel.b <= 100;
 }
-
-const char* pageName(Page page) {
-    switch (page) {
-        case Page::Start:
-            return "start";
-        case Page::CustomInstall:
-            return "custom install";
-        case Page::Installing:
-            return "installing";
-        case Page::Finished:
-            return "finished";
-        case Page::Failed:
-            return "failed";
-        case Page::Unknown:
-            break;
-    }
-    return "unknown";
-}
-
-namespace {
-
-constexpr Rgb kWhite{255, 255, 255};
-constexpr Rgb kPathBox{0xF5, 0xF6, 0xF7};  // "installPath" background
-constexpr Rgb kProgressTrack{0xEC, 0xED, 0xEF};
-
-bool isProgressBar(Rgb pixel) {
-    return isCoral(pixel) || near(pixel, kProgressTrack, 4);
-}
-
-}  // namespace
 
 // Points of the 600x400 skin where the pages differ, in window coordinates:
 // the start page's install button (y 248-296) under its hero banner; the
@@ -436,7 +246,11 @@ bool isProgressBar(Rgb pixel) {
 // wide button (x 190-410, y 286-334); the failure page's two buttons
 // (close x 152-292, retry x 308-448) with a gap between them.
 Page pageShown(const Capture& window) {
+    constexpr Rgb kWhite{255, 255, 255};
+    constexpr Rgb kPathBox{0xF5, 0xF6, 0xF7};
+    constexpr Rgb kProgressTrack{0xEC, 0xED, 0xEF};
     auto at = [&](int x, int y) { return window.at(x, y); };
+    auto bar = [&](int x) { return isCoral(at(x, 356)) || near(at(x, 356), kProgressTrack, 4); };
     Rgb hero = at(100, 130);
     if (isCoral(at(300, 272)) && near(at(300, 310), kWhite) && hero.r > 240 && hero.g < 130) {
         return Page::Start;
@@ -444,7 +258,7 @@ Page pageShown(const Capture& window) {
     if (near(at(450, 150), kPathBox, 4) && isCoral(at(540, 356))) {
         return Page::CustomInstall;
     }
-    if (isProgressBar(at(60, 356)) && isProgressBar(at(300, 356)) && isProgressBar(at(540, 356))) {
+    if (bar(60) && bar(300) && bar(540)) {
         return Page::Installing;
     }
     if (isCoral(at(230, 310)) && isCoral(at(300, 310)) && near(at(300, 272), kWhite)) {
@@ -456,26 +270,66 @@ Page pageShown(const Capture& window) {
     return Page::Unknown;
 }
 
-bool waitForPage(const Geometry& window, Page page, double seconds, Page* seen) {
-    Page last = Page::Unknown;
-    bool shown = waitUntil(
-        [&] {
-            last = pageShown(Capture("page.png", window));
-            return last == page;
-        },
-        seconds, 100);
-    if (seen) {
-        *seen = last;
-    }
-    return shown;
+bool waitForPage(const Geometry& window, Page page, double seconds) {
+    return waitUntil([&] { return pageShown(Capture("page.png", window)) == page; }, seconds);
 }
 
-std::string saveScreenshot(const Geometry& window, const std::string& name) {
+int progressWidth(const Capture& window) {
+    int width = 0;
+    for (int x = 48; x < 552 && isCoral(window.at(x, 356)); ++x) {
+        ++width;
+    }
+    return width;
+}
+
+bool saveScreenshot(const Geometry& window, const std::string& name) {
     std::string folder = std::string(HOBNAR_BUILD_DIR) + "/screenshots";
     std::filesystem::create_directories(folder);
-    std::string path = folder + "/" + name;
-    Capture shot(path, window);
-    return shot.ok() ? path : "";
+    return Capture(folder + "/" + name, window).ok();
+}
+
+void GuiTest::SetUp() {
+    for (const char* program : {"Xvfb", "xdotool", "xev", "xprop", "rar"}) {
+        if (!onPath(program)) {
+            GTEST_SKIP() << program << " is not installed";
+        }
+    }
+    xvfb = std::make_unique<XvfbSession>();
+    ASSERT_FALSE(xvfb->display.empty()) << readFile("xvfb.log");
+}
+
+std::string GuiTest::packProduct(size_t padding) {
+    std::string archive = env.root + "/package.rar";
+    auto files = testsupport::recordingProduct();
+    if (padding > 0) {
+        files.emplace_back("resources.pak", testsupport::randomBytes(padding));
+    }
+    EXPECT_TRUE(testsupport::makeRarPackage(archive, files));
+    return archive;
+}
+
+void GuiTest::startInstaller(const std::string& package, const std::vector<std::string>& options) {
+    backend = std::make_unique<testsupport::BackendProcess>(env.root, package, kDevPort, options);
+    ASSERT_TRUE(backend->ready()) << backend->log();
+    installer = std::make_unique<Installer>();
+    windowId = findWindow(30);
+    ASSERT_FALSE(windowId.empty()) << installer->log();
+    // The window is shown first and centred afterwards; wait for the
+    // position to settle before anyone clicks at it.
+    Geometry previous;
+    waitUntil(
+        [&] {
+            previous = window;
+            return windowGeometry(windowId, window) && window.x == previous.x &&
+                   window.y == previous.y;
+        },
+        5, 200);
+    ASSERT_TRUE(waitForPage(window, Page::Start, 15)) << installer->log();
+}
+
+void GuiTest::expectInstallerExitsWithZero() {
+    ASSERT_TRUE(installer);
+    EXPECT_EQ(installer->process().wait(30), 0) << installer->log();
 }
 
 }  // namespace guitest
