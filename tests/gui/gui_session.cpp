@@ -91,6 +91,7 @@ XvfbSession::XvfbSession() {
     testsupport::setEnv("DISPLAY", display.c_str());
     testsupport::setEnv("GDK_BACKEND", "x11");
     testsupport::setEnv("DUILIB_BACKEND", nullptr);
+    testsupport::setEnv("GDK_GL", nullptr);  // the product must not see one either
     // No accessibility bus, no settings daemon, and a session bus address
     // that leads nowhere: GTK neither waits for nor starts any of them.
     testsupport::setEnv("NO_AT_BRIDGE", "1");

@@ -94,7 +94,8 @@ bool makeRarPackage(const std::string& archive,
 }
 
 std::vector<std::pair<std::string, std::string>> recordingProduct() {
-    return {{"hobnarAudio.exe", "#!/bin/sh\necho started >> \"$(dirname \"$0\")/started\"\n"},
+    return {{"hobnarAudio.exe",
+             "#!/bin/sh\necho \"started$GDK_GL\" >> \"$(dirname \"$0\")/started\"\n"},
             {"unInstall.exe", "#!/bin/sh\nexit 0\n"}};
 }
 

@@ -48,7 +48,9 @@ bool makeRarPackage(const std::string& archive,
                     const std::vector<std::pair<std::string, std::string>>& files);
 
 // A product that records each start: hobnarAudio.exe writes "started" into
-// the file "started" beside itself; unInstall.exe does nothing.
+// the file "started" beside itself; unInstall.exe does nothing.  A GDK_GL
+// that the window layer set for its own start-up and left behind would be
+// inherited by the product and show after the word.
 std::vector<std::pair<std::string, std::string>> recordingProduct();
 
 }  // namespace testsupport
