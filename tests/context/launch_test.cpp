@@ -204,6 +204,12 @@ TEST_F(ExistingInstall, StartsTheInstalledProductOnlyWhenEverythingMatches) {
     testing::internal::CaptureStderr();
     EXPECT_FALSE(InstallerContext().launchInstalledIfPresent()) << "clean machine";
     writeRegistryString(kKey, "DisplayPath", exe);
+    // The version compared is the one recorded before this run's backend
+    // announced its own.
+    writeRegistryString(kKey, "version", "2.0.2");
+    InstallerContext beforeTheBackend;
+    writeRegistryString(kKey, "version", "2.0.1");
+    EXPECT_FALSE(beforeTheBackend.launchInstalledIfPresent());
     for (const char* recorded : {"2.0.2", "2.0", ""}) {
         writeRegistryString(kKey, "version", recorded);
         EXPECT_FALSE(InstallerContext().launchInstalledIfPresent()) << recorded;
@@ -222,15 +228,6 @@ TEST_F(ExistingInstall, StartsTheInstalledProductOnlyWhenEverythingMatches) {
     ASSERT_TRUE(startedWithin(folder, 10));
     EXPECT_EQ(readFile(folder + "/started"), exe + "\n");
     EXPECT_FALSE(std::filesystem::exists(env.root + "/pwned"));
-}
-
-TEST_F(ExistingInstall, ComparesWithTheVersionRecordedBeforeThisRun) {
-    std::string exe = installProduct(env.dataHome + "/win-ia32-unpacked");
-    writeRegistryString(kKey, "DisplayPath", exe);
-    writeRegistryString(kKey, "version", "2.0.2");
-    InstallerContext context;
-    writeRegistryString(kKey, "version", "2.0.1");  // what this run's backend announced
-    EXPECT_FALSE(context.launchInstalledIfPresent());
 }
 
 }  // namespace

@@ -118,6 +118,16 @@ TEST_F(InputTest, TabWalksTheShownPageAndShiftTabWalksBack) {
     }
     EXPECT_EQ(backward, (Notes{"more", "ok", "agree"}));
 
+    // A click ends keyboard focus: Enter is the default button's again.
+    click("more");
+    EXPECT_EQ(focused(), "");
+    SimulateKey(hWnd, VK_RETURN);
+    EXPECT_EQ(trace.notes, (Notes{"click more", "click ok"}));
+    trace.notes.clear();
+    SimulateKey(hWnd, VK_TAB);
+    SimulateKey(hWnd, VK_TAB);
+    ASSERT_EQ(focused(), "agree");
+
     // The focused control leaves with its page; the walk goes on in the new one.
     window->find<CTabLayoutUI>("tabs")->SelectItem(1, false);
     EXPECT_EQ(focused(), "");
@@ -167,17 +177,6 @@ TEST_F(InputTest, EnterFollowsThePageAndSkipsDisabledDefaults) {
     trace.notes.clear();
     SimulateKey(hWnd, VK_RETURN);
     EXPECT_TRUE(trace.notes.empty());
-}
-
-TEST_F(InputTest, AClickEndsKeyboardFocus) {
-    SimulateKey(hWnd, VK_TAB);
-    SimulateKey(hWnd, VK_TAB);
-    ASSERT_EQ(focused(), "agree");
-    click("more");
-    EXPECT_EQ(focused(), "");
-    trace.notes.clear();
-    SimulateKey(hWnd, VK_RETURN);
-    EXPECT_EQ(trace.notes, Notes{"click ok"});
 }
 
 }  // namespace

@@ -215,25 +215,4 @@ TEST_F(WindowTest, CaptionHitTestDecidesBetweenDragAndClick) {
     EXPECT_EQ(trace.notes, std::vector<std::string>{"click button"});
 }
 
-class WindowCreation : public testsupport::IsolatedTest {};
-
-TEST_F(WindowCreation, CreateFailureDestroysTheObject) {
-    UseNullBackend();
-    struct Refusing : CWindowWnd {
-        bool* gone;
-        explicit Refusing(bool* g) : gone(g) {}
-        const char* GetWindowClassName() const override { return "Refusing"; }
-        LRESULT HandleMessage(UINT msg, WPARAM w, LPARAM l) override {
-            return msg == WM_CREATE ? -1 : CWindowWnd::HandleMessage(msg, w, l);
-        }
-        void OnFinalMessage(HWND) override {
-            *gone = true;
-            delete this;
-        }
-    };
-    bool gone = false;
-    EXPECT_EQ((new Refusing(&gone))->Create(nullptr, "x", 0, 0), nullptr);
-    EXPECT_TRUE(gone);
-}
-
 }  // namespace

@@ -66,19 +66,13 @@ TEST_F(DiskSpace, MeasuredOnTheVolumeWhereTheFolderIsOrWillBe) {
     EXPECT_EQ(formatFreeSpace("relative-and-missing"), "");
 }
 
-TEST_F(DiskSpace, ProductFolderCreatedWithItsNameAsItIs) {
-    const char* names[] = {
-        "with blanks  inside", "it's \"quoted\"", "semi;colon&amp",
-        "$(touch pwned)",      "`touch pwned`",   "语音 文字转换器",
-    };
-    for (const char* name : names) {
-        std::string folder = productFolderFor(env.root + "/" + name + "/deeper");
-        EXPECT_TRUE(createProductFolder(folder)) << name;
-        EXPECT_TRUE(fs::is_directory(folder)) << name;
-        EXPECT_TRUE(createProductFolder(folder)) << "again: " << name;
-    }
-    EXPECT_FALSE(fs::exists(env.root + "/pwned"));
-    EXPECT_FALSE(fs::exists("pwned"));
+// Names with blanks, quotes, `;` and `$(...)` are tests/ui's (startInstall);
+// here the folder that cannot be made.
+TEST_F(DiskSpace, ProductFolderCreatedOnlyWhereAFolderCanBe) {
+    std::string folder = productFolderFor(env.root + "/语音 文字/deeper");
+    EXPECT_TRUE(createProductFolder(folder));
+    EXPECT_TRUE(createProductFolder(folder)) << "again";
+    EXPECT_TRUE(fs::is_directory(folder));
     EXPECT_FALSE(createProductFolder(""));
     testsupport::writeFile(env.root + "/plain file", "x");
     EXPECT_FALSE(createProductFolder(env.root + "/plain file"));
