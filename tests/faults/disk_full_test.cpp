@@ -8,7 +8,6 @@
 // process may not mount (no CAP_SYS_ADMIN), the file-size limit RLIMIT_FSIZE
 // stands in: with SIGXFSZ ignored, a write past it fails with EFBIG, which
 // reaches the installer through the same failed write.
-#include <curl/curl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <signal.h>
@@ -95,10 +94,7 @@ const DiskRow kRows[] = {
     {"FullDuringTheExtraction", 1024 * 1024, Payload::Zeros, 512 * 1024, true},
 };
 
-class DiskFull : public testsupport::IsolatedTest, public ::testing::WithParamInterface<DiskRow> {
-  protected:
-    static void SetUpTestSuite() { curl_global_init(CURL_GLOBAL_ALL); }
-};
+class DiskFull : public testsupport::IsolatedTest, public ::testing::WithParamInterface<DiskRow> {};
 
 TEST_P(DiskFull, FailsWithNothingRegisteredThenInstallsWhenThereIsRoom) {
     const DiskRow& row = GetParam();

@@ -3,7 +3,6 @@
 // or with the download failed and nothing registered.  The backend listens
 // on a port of its own; DownloadTiming shortens the slice and the pause and
 // bounds the attempts, so each case takes a few seconds at most.
-#include <curl/curl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,14 +22,6 @@ using faulttest::Package;
 using testsupport::BackendProcess;
 using testsupport::readFile;
 using namespace std::chrono_literals;
-
-class CurlEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override { curl_global_init(CURL_GLOBAL_ALL); }
-    void TearDown() override { curl_global_cleanup(); }
-};
-[[maybe_unused]] ::testing::Environment* const curlEnvironment =
-    ::testing::AddGlobalTestEnvironment(new CurlEnvironment);
 
 // Sizes around the backend's 64 KiB send chunks.
 constexpr std::size_t kLarge = 300 * 1024 + 77;

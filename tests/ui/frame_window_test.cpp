@@ -23,14 +23,6 @@ using testsupport::LocalServer;
 
 namespace {
 
-TEST(ProgressValue, WholePercentShown) {
-    const std::pair<double, int> rows[] = {{0.5, 0},   {1.0, 0},     {1.5, 1},  {37.0, 37},
-                                           {99.9, 99}, {100.0, 100}, {-3.0, 0}, {NAN, 0}};
-    for (const auto& [percent, shown] : rows) {
-        EXPECT_EQ(progressValue(percent), shown) << percent;
-    }
-}
-
 class FrameWindow : public IsolatedTest {
   protected:
     void SetUp() override {
@@ -150,12 +142,17 @@ TEST_F(FrameWindow, WithoutASizeLabelNoSizeIsAsked) {
 
 TEST_F(FrameWindow, ProgressAndBackgroundAnimation) {
     open();
-    const std::pair<double, const char*> rows[] = {
-        {0.5, "0%"}, {1.0, "0%"}, {1.5, "1%"}, {99.9, "99%"}, {100.0, "100%"}};
-    for (const auto& [percent, text] : rows) {
-        window->showProgress(percent);
-        EXPECT_STREQ(find("progresslbl")->GetText(), text);
-        EXPECT_EQ(dynamic_cast<CProgressUI*>(find("Progress"))->GetValue(), progressValue(percent));
+    const struct {
+        double percent;
+        const char* text;
+        int value;
+    } rows[] = {{0.5, "0%", 0},    {1.0, "0%", 0},       {1.5, "1%", 1},  {37.0, "37%", 37},
+                {99.9, "99%", 99}, {100.0, "100%", 100}, {-3.0, "0%", 0}, {NAN, "0%", 0}};
+    for (const auto& row : rows) {
+        window->showProgress(row.percent);
+        EXPECT_STREQ(find("progresslbl")->GetText(), row.text) << row.percent;
+        EXPECT_EQ(dynamic_cast<CProgressUI*>(find("Progress"))->GetValue(), row.value)
+            << row.percent;
     }
 
     window->switchPage(2);
