@@ -130,7 +130,7 @@ MapWatcher::MapWatcher() : m_output(nextName("xev") + ".out") {
                      "ready"});
             return readFile(m_output).find("PropertyNotify") != std::string::npos;
         },
-        10, 100);
+        30, 100);
 }
 
 MapWatcher::~MapWatcher() {
