@@ -54,13 +54,6 @@ TEST(ByteRange, AnEmptyFileSatisfiesNoRange) {
     EXPECT_EQ(server::planRange("", 0).kind, RangePlan::Whole);
 }
 
-TEST(ByteRange, HeaderTexts) {
-    RangePlan plan{RangePlan::Partial, 100, 900};
-    EXPECT_EQ(server::contentRangeHeader(plan, 1000, false), "bytes 100-999/1000");
-    EXPECT_EQ(server::contentRangeHeader(plan, 1000, true), "bytes 100-999/*");
-    EXPECT_EQ(server::unsatisfiedRangeHeader(1000), "bytes */1000");
-}
-
 TEST(EventStoreFormats, IsoUtcTimestamps) {
     const std::vector<std::pair<std::int64_t, std::string>> rows = {
         {0, "1970-01-01T00:00:00.000Z"},
