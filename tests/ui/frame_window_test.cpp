@@ -264,6 +264,19 @@ TEST_F(FrameWindow, StartButtonRunsTheWholeInstallation) {
     EXPECT_TRUE(std::filesystem::exists(product + "/started"));
 }
 
+TEST_F(FrameWindow, ADownloadThatGivesUpShowsTheFailure) {
+    open();
+    // The archive cannot be created below a plain file, so the download ends
+    // at once the way it ends after its last attempt.
+    testsupport::writeFile(env.root + "/plain", "x");
+    window->setUiIntallPathAndFreeSpace(env.root + "/plain");
+    click("startInstallBtn1");
+    ASSERT_TRUE(pumpUntil([&] { return page() == 4; }));
+    EXPECT_FALSE(IsTimerRunning(hWnd, 1));
+    EXPECT_NE(std::string(find("failReason")->GetText()).find("下载失败"), std::string::npos);
+    EXPECT_EQ(events(), (std::vector<std::string>{"pc_click_install", "pc_Installing"}));
+}
+
 TEST_F(FrameWindow, ADamagedPackageShowsTheFailureAndRegistersNothing) {
     packageFile = env.root + "/damaged.rar";
     testsupport::writeFile(packageFile, "<html>not an archive</html>");
