@@ -11,6 +11,7 @@ build_dir=${1:-"$here/build"}
 
 packages=(
   build-essential cmake pkg-config git clang-format
+  clang libclang-rt-14-dev time
   libcurl4-openssl-dev nlohmann-json3-dev libpugixml-dev libgtk-3-dev libsqlite3-dev
   libunrar-dev libunrar5 rar unrar
   libgtest-dev libgmock-dev googletest libcpp-httplib-dev
