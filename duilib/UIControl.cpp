@@ -305,6 +305,13 @@ void CContainerUI::DoPaint(CRenderContext& rc) {
     }
 }
 
+// A position far beyond any screen stays one: children pushed that far are
+// simply off the window.
+static int toPosition(long long value) {
+    constexpr long long kFar = 1LL << 30;
+    return static_cast<int>(value < -kFar ? -kFar : value > kFar ? kFar : value);
+}
+
 // Lays children along one axis.  `vertical` picks the axis; the code reads
 // as for a vertical layout (main axis = height).
 static void layoutLine(const std::vector<CControlUI*>& items, const RECT& inner, int gap,
@@ -317,7 +324,8 @@ static void layoutLine(const std::vector<CControlUI*>& items, const RECT& inner,
         return vertical ? p.top + p.bottom : p.left + p.right;
     };
     int space = vertical ? inner.bottom - inner.top : inner.right - inner.left;
-    int used = 0;
+    // Wide enough for any number of children of the largest size.
+    long long used = 0;
     int stretchers = 0;
     int shown = 0;
     for (CControlUI* c : items) {
@@ -328,11 +336,11 @@ static void layoutLine(const std::vector<CControlUI*>& items, const RECT& inner,
         used += mainPad(c) + mainFixed(c);
         stretchers += mainFixed(c) > 0 ? 0 : 1;
     }
-    used += gap * std::max(0, shown - 1);
-    int remaining = std::max(0, space - used);
+    used += static_cast<long long>(gap) * std::max(0, shown - 1);
+    int remaining = static_cast<int>(std::max(0LL, space - used));
     int share = stretchers ? remaining / stretchers : 0;
     int leftover = stretchers ? remaining % stretchers : 0;
-    int cursor = vertical ? inner.top : inner.left;
+    long long cursor = vertical ? inner.top : inner.left;
     for (CControlUI* c : items) {
         if (!c->IsVisible() || c->IsFloat()) {
             continue;
@@ -345,19 +353,19 @@ static void layoutLine(const std::vector<CControlUI*>& items, const RECT& inner,
         RECT r;
         if (vertical) {
             cursor += p.top;
-            r.top = cursor;
-            r.bottom = cursor + length;
+            r.top = toPosition(cursor);
+            r.bottom = toPosition(cursor + length);
             r.left = inner.left + p.left;
             r.right = c->GetFixedWidth() > 0 ? r.left + c->GetFixedWidth() : inner.right - p.right;
-            cursor = r.bottom + p.bottom + gap;
+            cursor += static_cast<long long>(length) + p.bottom + gap;
         } else {
             cursor += p.left;
-            r.left = cursor;
-            r.right = cursor + length;
+            r.left = toPosition(cursor);
+            r.right = toPosition(cursor + length);
             r.top = inner.top + p.top;
             r.bottom =
                 c->GetFixedHeight() > 0 ? r.top + c->GetFixedHeight() : inner.bottom - p.bottom;
-            cursor = r.right + p.right + gap;
+            cursor += static_cast<long long>(length) + p.right + gap;
         }
         c->SetPos(r);
     }

@@ -1,5 +1,7 @@
 // Internal: reading attribute values of the layout file.  Malformed numbers
-// read as 0, so a typo shows on screen instead of stopping the program.
+// read as 0, so a typo shows on screen instead of stopping the program, and
+// numbers are held within what a screen coordinate can be, so that no layout
+// sum can overflow.
 #pragma once
 
 #include <cstdlib>
@@ -10,8 +12,16 @@
 namespace DuiLib {
 namespace attr {
 
+constexpr long kLargestCoordinate = 32767;
+
+inline int clampCoordinate(long value) {
+    return static_cast<int>(value < -kLargestCoordinate  ? -kLargestCoordinate
+                            : value > kLargestCoordinate ? kLargestCoordinate
+                                                         : value);
+}
+
 inline int toInt(const char* text) {
-    return static_cast<int>(std::strtol(text ? text : "0", nullptr, 10));
+    return clampCoordinate(std::strtol(text ? text : "0", nullptr, 10));
 }
 
 inline bool toBool(const char* text) {
@@ -37,7 +47,7 @@ inline void toInts(const char* text, int* out, int count) {
     const char* p = text ? text : "";
     for (int i = 0; i < count; ++i) {
         char* end = nullptr;
-        out[i] = static_cast<int>(std::strtol(p, &end, 10));
+        out[i] = clampCoordinate(std::strtol(p, &end, 10));
         p = (end && *end == ',') ? end + 1 : (end ? end : p);
     }
 }

@@ -158,6 +158,25 @@ TEST(LayoutFiles, UnreadableLayoutsGiveNoTree) {
     delete root;
 }
 
+// Found by fuzzing: sizes beyond any screen made the layout's sums overflow.
+TEST(LayoutFiles, HugeSizesStayWithinScreenCoordinates) {
+    CPaintManagerUI manager;
+    CDialogBuilder builder;
+    CControlUI* root = builder.Create(
+        "<Window size='0,6'><VerticalLayout inset='1,2,3,4' childpadding='5'>"
+        "<Button name='a' height='2222222240'/><Button name='b' height='2222222240'/>"
+        "<Button name='c' height='-99999999999'/><Control name='d'/></VerticalLayout></Window>",
+        static_cast<UINT>(0), nullptr, &manager);
+    ASSERT_TRUE(manager.AttachDialog(root));
+    manager.FindControl(POINT{1, 1});  // lays the tree out
+    CControlUI* a = manager.FindControl("a");
+    CControlUI* b = manager.FindControl("b");
+    EXPECT_EQ(a->GetFixedHeight(), 32767);
+    EXPECT_EQ(a->GetPos().bottom - a->GetPos().top, 32767);
+    EXPECT_EQ(b->GetPos().top, a->GetPos().bottom + 5);
+    EXPECT_LE(manager.FindControl("d")->GetPos().top, 1 << 30);
+}
+
 class ResourcePathTest : public testsupport::IsolatedTest {};
 
 TEST_F(ResourcePathTest, LayoutsAreReadFromTheResourceFolder) {
