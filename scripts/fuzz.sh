@@ -8,6 +8,8 @@
 # Usage: scripts/fuzz.sh [SECONDS] [TARGET...]
 #   scripts/fuzz.sh 10          a short run of every target (about 2 minutes)
 #   scripts/fuzz.sh 600 fuzz_archive
+# FUZZ_SEED=N fixes libFuzzer's random seed (the test command uses 1, so its
+# short run repeats exactly); without it every run explores afresh.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 seconds=${1:-60}
@@ -116,7 +118,7 @@ run_target() {
     fi
     local status=0
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-        "$build/fuzz/$target" -max_total_time="$seconds" -max_len="$max_len" -timeout=10 \
+        "$build/fuzz/$target" -max_total_time="$seconds" -max_len="$max_len" -timeout=10 ${FUZZ_SEED:+-seed="$FUZZ_SEED"} \
         -rss_limit_mb=2048 -malloc_limit_mb="$malloc_limit" -print_final_stats=1 -artifact_prefix="$build/artifacts/$target-" \
         "${dirs[@]}" >"$log" 2>&1 || status=$?
     local runs cov
