@@ -37,14 +37,8 @@ struct FakeBackend {
                 R"({"success":"1","obj":{"promoteId":"1","apkChannel":")" + channel + "\"}}",
                 "application/json");
         });
-        server.http.Get(
-            "/v1/app/client/getSize", [](const httplib::Request&, httplib::Response& res) {
-                res.set_content(R"({"success":"1","obj":"367001600"})", "application/json");
-            });
-        server.http.Post("/v1/app/operationLog/saveLog",
-                         [](const httplib::Request&, httplib::Response& res) {
-                             res.set_content(R"({"success":"1"})", "application/json");
-                         });
+        server.answerJson("/v1/app/client/getSize", R"({"success":"1","obj":"367001600"})");
+        server.acceptEvents();
         server.start();
     }
     std::vector<std::string> paths() {

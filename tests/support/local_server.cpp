@@ -28,6 +28,18 @@ LocalServer::~LocalServer() {
     }
 }
 
+void LocalServer::answerJson(const std::string& path, const std::string& json) {
+    http.Get(path, [json](const httplib::Request&, httplib::Response& res) {
+        res.set_content(json, "application/json");
+    });
+}
+
+void LocalServer::acceptEvents() {
+    http.Post("/v1/app/operationLog/saveLog", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content(R"({"success":"1"})", "application/json");
+    });
+}
+
 void LocalServer::start() {
     m_port = http.bind_to_any_port("127.0.0.1");
     m_thread = std::thread([this] { http.listen_after_bind(); });

@@ -30,6 +30,10 @@ class LocalServer {
     LocalServer(const LocalServer&) = delete;
     LocalServer& operator=(const LocalServer&) = delete;
 
+    // GET `path` answers `json` (a client query of the backend).
+    void answerJson(const std::string& path, const std::string& json);
+    // POSTs of operation-log events are accepted with success.
+    void acceptEvents();
     void start();
     std::string url() const;  // "http://127.0.0.1:PORT"
     std::vector<SeenRequest> requests();

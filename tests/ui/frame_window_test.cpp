@@ -28,14 +28,8 @@ class FrameWindow : public IsolatedTest {
     void SetUp() override {
         curl_global_init(CURL_GLOBAL_ALL);
         UseNullBackend();
-        server.http.Get(
-            "/v1/app/client/getSize", [](const httplib::Request&, httplib::Response& res) {
-                res.set_content(R"({"success":"1","obj":"367001600"})", "application/json");
-            });
-        server.http.Post("/v1/app/operationLog/saveLog",
-                         [](const httplib::Request&, httplib::Response& res) {
-                             res.set_content(R"({"success":"1"})", "application/json");
-                         });
+        server.answerJson("/v1/app/client/getSize", R"({"success":"1","obj":"367001600"})");
+        server.acceptEvents();
         server.http.Get("/package.rar", [this](const httplib::Request&, httplib::Response& res) {
             res.set_content(testsupport::readFile(packageFile), "application/octet-stream");
         });
