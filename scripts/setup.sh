@@ -16,6 +16,7 @@ packages=(
   libunrar-dev libunrar5 rar unrar
   libgtest-dev libgmock-dev googletest libcpp-httplib-dev
   xvfb xdotool x11-utils fonts-wqy-microhei sqlite3 curl
+  libsodium-dev minisign
 )
 
 as_root() {
