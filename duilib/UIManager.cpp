@@ -310,11 +310,7 @@ void CPaintManagerUI::paint(CRenderContext& rc) {
         return;
     }
     rc.save();
-    RECT client = m_pRoot->GetPos();
-    cairo_t* cr = rc.cairo();
-    roundedRectPath(cr, client.left, client.top, client.right - client.left,
-                    client.bottom - client.top, m_szRoundCorner.cx / 2.0, m_szRoundCorner.cy / 2.0);
-    cairo_clip(cr);
+    rc.clipTo(m_pRoot->GetPos(), m_szRoundCorner.cx / 2.0, m_szRoundCorner.cy / 2.0);
     m_pRoot->DoPaint(rc);
     CControlUI* focus = GetFocus();
     if (focus && m_bFocusRing) {

@@ -19,8 +19,8 @@
 //   (PostMessage(hWnd, WM_USER + n, ...)) and is applied in HandleMessage;
 //   a message for a window that is gone is dropped, so never post the only
 //   pointer to something that needs freeing.
-// - render.h, window_layer.h and attributes.h are the framework's own
-//   (Cairo/GTK types); code outside duilib/ includes only this header.
+// - render.h, window_layer.h, attributes.h and the backends' headers are the
+//   framework's own; code outside duilib/ includes only this header.
 //
 // A window in short: derive from CWindowWnd and INotifyUI; in WM_CREATE call
 // m_pm.Init(m_hWnd), m_pm.AttachDialog(CDialogBuilder().Create("main.xml",

@@ -6,8 +6,11 @@
 // GLib's TRUE/FALSE macros come in after our headers on purpose.
 #include "duilib/window_layer.h"
 
+#include "duilib/render_cairo.h"
+
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <atomic>
 
 namespace DuiLib {
@@ -27,7 +30,8 @@ POINT pointOf(double x, double y) {
 }
 
 gboolean onDraw(GtkWidget*, cairo_t* cr, gpointer data) {
-    WindowLayer::paint(handleOf(data), cr);
+    CairoRenderContext context(cr);
+    WindowLayer::paint(handleOf(data), context);
     return TRUE;
 }
 
@@ -280,6 +284,24 @@ class GtkBackend : public WindowBackend {
         gboolean saved = gdk_pixbuf_save(pixels, path.c_str(), "png", nullptr, nullptr);
         g_object_unref(pixels);
         return saved;
+    }
+
+    // Without a transient parent, as the installer has always opened it:
+    // the desktop places the dialog.
+    std::string chooseFolder(WindowRecord*, const std::string& title) override {
+        GtkWidget* dialog = gtk_file_chooser_dialog_new(
+            title.c_str(), nullptr, GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, "取消",
+            GTK_RESPONSE_CANCEL, "确定", GTK_RESPONSE_ACCEPT, nullptr);
+        gtk_file_chooser_set_create_folders(GTK_FILE_CHOOSER(dialog), TRUE);
+        std::string chosen;
+        if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
+            if (gchar* path = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog))) {
+                chosen = path;
+                g_free(path);
+            }
+        }
+        gtk_widget_destroy(dialog);
+        return chosen;
     }
 
   private:

@@ -1,6 +1,6 @@
 // The NULL backend: windows without a display.  Posted messages and timers
 // still run: in MessageLoop on their own schedule, and on demand through
-// PumpMessages / FireTimer.
+// PumpMessages / FireTimer.  Needs no system library.
 #include <algorithm>
 
 #include "duilib/window_layer.h"
@@ -26,6 +26,10 @@ class NullBackend : public WindowBackend {
     void wake() override {}
     void quit() override {}
     bool capture(WindowRecord&, const std::string&) override { return false; }
+    // Nobody to ask: the answer a test set with SetNextFolderChoice.
+    std::string chooseFolder(WindowRecord*, const std::string&) override {
+        return WindowLayer::takeFolderChoice();
+    }
 
     int run() override {
         int exitCode = 0;

@@ -1,15 +1,21 @@
-// Internal: drawing for controls and windows, on Cairo with Pango text.
-// Not part of the public headers (it carries Cairo types).
+// Internal: the drawing surface controls and windows paint on, and the
+// window region.  No graphics library shows through here, so the build's
+// renderer (Cairo and Pango on Linux, render_cairo.cpp) can be swapped for
+// another (GDI+ on Windows) without touching the controls.
+//
+// Threads: window thread only.  A context lives for one paint; it is made
+// and owned by the backend (or by paintToPng) and lent to WM_PAINT.
+// Coordinates are client pixels; colours 0xAARRGGBB (alpha 0 draws nothing).
 #pragma once
 
-#include <cairo.h>
-
+#include <functional>
 #include <string>
 
 #include "duilib/UIDefine.h"
 
 namespace DuiLib {
 
+// A window region: plain data every backend and renderer reads alike.
 struct HRGN__ {
     RECT rc;
     int ellipseWidth = 0;
@@ -19,33 +25,44 @@ struct HRGN__ {
 // The paint context WM_PAINT carries in wParam.
 class CRenderContext {
   public:
-    explicit CRenderContext(cairo_t* cr) : m_cr(cr) {}
-    cairo_t* cairo() const { return m_cr; }
+    CRenderContext() = default;
+    virtual ~CRenderContext() = default;
+    CRenderContext(const CRenderContext&) = delete;
+    CRenderContext& operator=(const CRenderContext&) = delete;
 
-    void fillRect(const RECT& rc, DWORD argb, double radius);
-    void strokeRect(const RECT& rc, DWORD argb, double width, double radius);
-    // Stretches a PNG of the resource folder over rc; false when it cannot be read.
-    bool drawImage(const std::string& file, const RECT& rc, double radius);
-    // Text in the CJK-capable UI font, `pixelSize` high, laid out by DT_* flags.
-    void drawText(const std::string& text, const RECT& rc, DWORD argb, int pixelSize, bool bold,
-                  UINT style);
-    void drawTick(const RECT& box, DWORD argb);
-    void save() { cairo_save(m_cr); }
-    void restore() { cairo_restore(m_cr); }
-    void clipTo(const RECT& rc, double radius);
-
-  private:
-    cairo_t* m_cr;
+    // Covers the whole surface, whatever the clip.
+    virtual void fillAll(DWORD argb) = 0;
+    // `radius` rounds the corners; 0 keeps them square.
+    virtual void fillRect(const RECT& rc, DWORD argb, double radius) = 0;
+    // The line stays inside rc.
+    virtual void strokeRect(const RECT& rc, DWORD argb, double width, double radius) = 0;
+    // Stretches a PNG of the resource folder (or an absolute path) over rc,
+    // cut to the rounded corners; false when it cannot be read.
+    virtual bool drawImage(const std::string& file, const RECT& rc, double radius) = 0;
+    // UTF-8 text in the CJK-capable UI font, `pixelSize` high, laid out in rc
+    // by DT_* flags: one ellipsised line unless DT_WORDBREAK.
+    virtual void drawText(const std::string& text, const RECT& rc, DWORD argb, int pixelSize,
+                          bool bold, UINT style) = 0;
+    // The check mark of a selected check box, inside `box`.
+    virtual void drawTick(const RECT& box, DWORD argb) = 0;
+    // Narrows the clip to rc with elliptic corners of radii rx, ry; undone
+    // by the matching restore.
+    virtual void clipTo(const RECT& rc, double rx, double ry) = 0;
+    virtual void save() = 0;
+    virtual void restore() = 0;
 };
 
-// The UI font family; fontconfig substitutes when it is missing.
-constexpr const char* kUiFontFamily = "WenQuanYi Micro Hei";
+// ---- Supplied by the build's renderer ----------------------------------------------
 
-void setSourceArgb(cairo_t* cr, DWORD argb);
-void roundedRectPath(cairo_t* cr, double x, double y, double w, double h, double rx, double ry);
-// The area a window region covers, in window coordinates.
-void regionPath(cairo_t* cr, const HRGN__& region);
-// Drops every cached image (the next paint reads the files again).
+// Paints into a width by height image in memory and writes it as a PNG.
+// `paint` draws and answers the window's region at that moment (nullptr for
+// none); outside it the image stays transparent, as on screen.  False when
+// the image cannot be made or written.
+using PaintIntoImage = std::function<const HRGN__*(CRenderContext&)>;
+bool paintToPng(int width, int height, const PaintIntoImage& paint, const std::string& path);
+
+// Drops every image the renderer has read (the next paint reads the files
+// again).  Safe before any window exists.
 void clearImageCache();
 
 }  // namespace DuiLib

@@ -1,7 +1,12 @@
-// Internal: the window layer shared by both backends.  It keeps the table of
+// Internal: the window layer shared by every backend.  It keeps the table of
 // live windows (handle -> record), the posted-message queue, timers and the
 // translation of raw input into the messages CWindowWnd::HandleMessage sees.
-// A backend (GTK or NULL) only puts windows on a screen and runs a loop.
+// A backend (GTK, or NULL without a display) only puts windows on a screen,
+// runs a loop and opens the standard dialogs.
+//
+// Threads: everything belongs to the window thread except post, find (for
+// IsWindow) and WindowBackend::wake, which any thread may call.  The layer
+// owns the records and the backend; a record's `native` is the backend's.
 #pragma once
 
 #include <chrono>
@@ -19,7 +24,7 @@ namespace DuiLib {
 struct TimerSlot {
     UINT elapseMs = 0;
     TIMERPROC proc = nullptr;
-    unsigned nativeId = 0;                      // GTK source id
+    unsigned nativeId = 0;                      // the backend's own timer
     std::chrono::steady_clock::time_point due;  // NULL backend
 };
 
@@ -40,6 +45,9 @@ struct WindowRecord {
     void* native = nullptr;  // the backend's own data
 };
 
+// One way of putting windows on a screen.  Every call but wake comes from
+// the window thread; none may call back into the window code except through
+// WindowLayer (input, paint, timer ticks, posted messages).
 class WindowBackend {
   public:
     virtual ~WindowBackend() = default;
@@ -60,14 +68,32 @@ class WindowBackend {
     virtual void quit() = 0;
     // A grab of the window's pixels on screen; false when not possible.
     virtual bool capture(WindowRecord& w, const std::string& path) = 0;
+    // Modal: asks for a folder, above `owner` (nullptr: no owner window).
+    // Answers its path, or an empty string when the person cancelled.
+    virtual std::string chooseFolder(WindowRecord* owner, const std::string& title) = 0;
 };
 
-std::unique_ptr<WindowBackend> makeGtkBackend();  // nullptr without a display
+// The factory (backend_factory.cpp): the one place that knows every
+// backend.  NULL when asked for (`nullRequested`, or DUILIB_BACKEND=null),
+// else the first display backend that finds a display, else NULL.
+std::unique_ptr<WindowBackend> makeWindowBackend(bool nullRequested);
+
+// Display backends answer nullptr when they cannot run here (no display).
+std::unique_ptr<WindowBackend> makeGtkBackend();
 std::unique_ptr<WindowBackend> makeNullBackend();
+
+inline LONG widthOf(const RECT& rc) {
+    return rc.right - rc.left;
+}
+inline LONG heightOf(const RECT& rc) {
+    return rc.bottom - rc.top;
+}
 
 class WindowLayer {
   public:
+    // Chosen at the first call; a request for NULL counts only before that.
     static WindowBackend& backend();
+    static void requestNullBackend();
     // Window thread: the record of a live window, or nullptr.
     static WindowRecord* find(HWND hWnd);
     static std::vector<HWND> liveWindows();
@@ -86,14 +112,24 @@ class WindowLayer {
     static void mouseLeave(HWND hWnd);
     static void key(HWND hWnd, UINT virtualKey, bool shift);
     static void timerTick(HWND hWnd, UINT_PTR id);
-    static void paint(HWND hWnd, cairo_t* cr);
+    static bool shiftHeld();
+    // White background, then WM_PAINT with the context.
+    static void paint(HWND hWnd, CRenderContext& context);
+    // The window painted in memory by the build's renderer (no display needed).
     static bool renderPng(HWND hWnd, const std::string& path);
 
-    // Posted messages and the quit request.
+    // Posted messages and the quit request.  post: any thread; false for a
+    // handle that names no live window.
+    static bool post(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
     static int drainPosted();
+    static void requestQuit(int exitCode);
     static bool takeQuit(int* exitCode);
     // Blocks until something is posted, quit is requested or `deadline` passes.
     static void waitForWork(std::chrono::steady_clock::time_point deadline);
+
+    // What the NULL backend's folder dialog answers next (once).
+    static void presetFolderChoice(const std::string& path);
+    static std::string takeFolderChoice();
 };
 
 }  // namespace DuiLib

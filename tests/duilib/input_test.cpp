@@ -1,7 +1,10 @@
-// Mouse and keyboard: which control a press reaches, the order of check-box
-// notifications, focus traversal, and keys producing exactly the
-// notifications clicks do.
+// Mouse and keyboard through the real input path (hit test, then mouse and
+// key messages): which control a press reaches, the check box's order of
+// notifications, the focus ring's walk and the keys that press buttons.
 #include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
 
 #include "tests/duilib/test_window.h"
 #include "tests/support/test_env.h"
@@ -10,173 +13,101 @@ namespace {
 
 using namespace duitest;
 
-const char* const kLayout = R"(
-<Window size="300,200">
-  <VerticalLayout>
-    <HorizontalLayout height="30">
-      <Label name="title" />
-      <Button name="close" width="30" cancel="true" />
-    </HorizontalLayout>
-    <TabLayout name="tabs">
-      <VerticalLayout name="page0">
-        <CheckBox name="agree" height="20" />
-        <Button name="ok" height="40" default="true" />
-        <Button name="off" height="20" enabled="false" />
-        <Label name="label" height="20" />
-        <Button name="more" height="20" />
-      </VerticalLayout>
-      <VerticalLayout name="page1">
-        <Control />
-        <Button name="back" height="25" />
-        <Button name="go" height="25" default="true" />
-      </VerticalLayout>
-    </TabLayout>
-  </VerticalLayout>
-</Window>)";
+const char* const kLayout = R"(<Window size="300,200"><VerticalLayout>
+  <HorizontalLayout height="30"><Label name="title"/><Button name="close" width="30" cancel="true"/>
+  </HorizontalLayout>
+  <TabLayout name="tabs">
+    <VerticalLayout><CheckBox name="agree" height="20"/><Button name="ok" height="40" default="true"/>
+      <Button name="off" height="20" enabled="false"/><Label name="label" height="20"/>
+      <Button name="more" height="20"/></VerticalLayout>
+    <VerticalLayout><Control/><Button name="back" height="25"/>
+      <Button name="go" height="25" default="true"/></VerticalLayout>
+  </TabLayout>
+</VerticalLayout></Window>)";
 
-class InputTest : public testsupport::IsolatedTest {
-  protected:
-    void SetUp() override {
-        window = openWindow(kLayout, trace);
-        hWnd = window->GetHWND();
+// One step of a person at the window: a key ("tab", "shift+tab", "space",
+// "enter", "esc"), "click:a", "drag:a>b" (press on a, let go over b),
+// "page:n", "disable:a", or "caption" (the window's hit test answers
+// HTCAPTION from then on).
+void perform(TestWindow& w, const std::string& step) {
+    static const std::map<std::string, UINT> keys = {{"tab", VK_TAB},
+                                                     {"shift+tab", VK_TAB},
+                                                     {"space", VK_SPACE},
+                                                     {"enter", VK_RETURN},
+                                                     {"esc", VK_ESCAPE}};
+    size_t colon = step.find(':');
+    std::string verb = step.substr(0, colon);
+    std::string arg = colon == std::string::npos ? "" : step.substr(colon + 1);
+    if (keys.count(verb)) {
+        SimulateKey(w.GetHWND(), keys.at(verb), verb == "shift+tab");
+    } else if (verb == "click") {
+        SimulateClick(w.GetHWND(), w.centerOf(arg));
+    } else if (verb == "drag") {
+        POINT down = w.centerOf(arg.substr(0, arg.find('>')));
+        POINT up = w.centerOf(arg.substr(arg.find('>') + 1));
+        SendMessage(w.GetHWND(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(down.x, down.y));
+        SendMessage(w.GetHWND(), WM_LBUTTONUP, 0, MAKELPARAM(up.x, up.y));
+    } else if (verb == "page") {
+        dynamic_cast<CTabLayoutUI*>(w.m_pm.FindControl("tabs"))->SelectItem(std::stoi(arg), false);
+    } else if (verb == "disable") {
+        w.m_pm.FindControl(arg.c_str())->SetEnabled(false);
+    } else if (verb == "caption") {
+        w.m_hitTest = HTCAPTION;
+    } else {
+        ADD_FAILURE() << "no such step: " << step;
     }
-    void TearDown() override { DestroyWindow(hWnd); }
+}
 
-    void click(const char* name) { SimulateClick(hWnd, window->centerOf(name)); }
-    std::string focused() {
+class Input : public testsupport::IsolatedTest {};
+
+TEST_F(Input, StepsGiveTheirNotificationsAndFocus) {
+    const struct {
+        const char* steps;
+        const char* notes;  // joined by "; "
+        const char* focus;
+    } rows[] = {
+        {"click:ok", "click ok", ""},
+        // The check box reports the click with its old state, then toggles.
+        {"click:agree", "click agree checked=0; selectchanged agree checked=1", ""},
+        // Disabled, not a button, on a hidden page: no click.
+        {"click:off click:label click:title click:back", "", ""},
+        {"drag:ok>more", "", ""},
+        {"caption click:ok", "", ""},  // the press drags the window instead
+        // The walk skips what is disabled or takes no focus, and wraps both ways.
+        {"tab tab tab tab", "", "more"},
+        {"tab tab tab tab tab", "", "close"},
+        {"shift+tab", "", "more"},
+        {"tab tab tab shift+tab", "", "agree"},
+        {"tab tab space", "click agree checked=0; selectchanged agree checked=1", "agree"},
+        {"tab tab enter", "click agree checked=0; selectchanged agree checked=1", "agree"},
+        {"tab enter", "click close", "close"},
+        {"space", "", ""},
+        {"enter", "click ok", ""},  // nothing focused: the default button
+        {"esc", "click close", ""},
+        // A click ends the keyboard walk: Enter is the default button's again.
+        {"tab tab click:more enter", "click more; click ok", ""},
+        // The focus leaves with its page; Enter follows the shown page.
+        {"tab tab page:1", "", ""},
+        {"tab tab page:1 tab tab", "", "back"},
+        {"page:1 enter", "click go", ""},
+        {"page:1 disable:go enter", "", ""},
+    };
+    for (const auto& row : rows) {
+        WindowTrace trace;
+        TestWindow* window = openWindow(kLayout, trace);
+        std::istringstream steps(row.steps);
+        for (std::string step; steps >> step;) {
+            perform(*window, step);
+        }
+        std::string notes;
+        for (const std::string& note : trace.notes) {
+            notes += (notes.empty() ? "" : "; ") + note;
+        }
         CControlUI* focus = window->m_pm.GetFocus();
-        return focus ? focus->GetName().str() : "";
+        EXPECT_EQ(notes, row.notes) << row.steps;
+        EXPECT_EQ(focus ? focus->GetName().str() : "", row.focus) << row.steps;
+        DestroyWindow(window->GetHWND());
     }
-
-    WindowTrace trace;
-    TestWindow* window = nullptr;
-    HWND hWnd = nullptr;
-};
-
-using Notes = std::vector<std::string>;
-
-TEST_F(InputTest, CheckBoxReportsTheClickBeforeItToggles) {
-    click("agree");
-    EXPECT_EQ(trace.notes, (Notes{"click agree checked=0", "selectchanged agree checked=1"}));
-    EXPECT_TRUE(window->find<CCheckBoxUI>("agree")->GetCheck());
-    trace.notes.clear();
-    click("agree");
-    EXPECT_EQ(trace.notes, (Notes{"click agree checked=1", "selectchanged agree checked=0"}));
-
-    // Set from code: an event only for a real change, and only when asked.
-    auto* agree = window->find<CCheckBoxUI>("agree");
-    trace.notes.clear();
-    agree->SetCheck(true, false);
-    agree->SetCheck(true, true);
-    EXPECT_TRUE(trace.notes.empty());
-    agree->SetCheck(false, true);
-    EXPECT_EQ(trace.notes, (Notes{"selectchanged agree checked=0"}));
-}
-
-TEST_F(InputTest, OnlyEnabledShownButtonsTakeClicks) {
-    click("off");
-    click("label");
-    click("title");
-    EXPECT_TRUE(trace.notes.empty());
-
-    // Pressed on one control, released elsewhere: no click.
-    {
-        POINT ok = window->centerOf("ok");
-        POINT more = window->centerOf("more");
-        SendMessage(hWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(ok.x, ok.y));
-        SendMessage(hWnd, WM_LBUTTONUP, 0, MAKELPARAM(more.x, more.y));
-    }
-    EXPECT_TRUE(trace.notes.empty());
-
-    // A button that was disabled after the layout, and one on a hidden page.
-    window->find("ok")->SetEnabled(false);
-    click("ok");
-    EXPECT_TRUE(trace.notes.empty());
-    RECT back = window->find("back")->GetPos();  // laid out while hidden, below page 0's last row
-    ASSERT_GE(back.top, window->find("more")->GetPos().bottom);
-    SimulateClick(hWnd, POINT{back.left + 5, back.top + 5});
-    EXPECT_EQ(trace.notes, Notes{});
-
-    window->find("ok")->SetEnabled(true);
-    click("ok");
-    EXPECT_EQ(trace.notes, Notes{"click ok"});
-}
-
-TEST_F(InputTest, TabWalksTheShownPageAndShiftTabWalksBack) {
-    EXPECT_EQ(focused(), "");
-    std::vector<std::string> forward;
-    for (int i = 0; i < 5; ++i) {
-        SimulateKey(hWnd, VK_TAB);
-        forward.push_back(focused());
-    }
-    // "off" is disabled, "label" cannot take focus; the walk wraps around.
-    EXPECT_EQ(forward, (Notes{"close", "agree", "ok", "more", "close"}));
-    std::vector<std::string> backward;
-    for (int i = 0; i < 3; ++i) {
-        SimulateKey(hWnd, VK_TAB, true);
-        backward.push_back(focused());
-    }
-    EXPECT_EQ(backward, (Notes{"more", "ok", "agree"}));
-
-    // A click ends keyboard focus: Enter is the default button's again.
-    click("more");
-    EXPECT_EQ(focused(), "");
-    SimulateKey(hWnd, VK_RETURN);
-    EXPECT_EQ(trace.notes, (Notes{"click more", "click ok"}));
-    trace.notes.clear();
-    SimulateKey(hWnd, VK_TAB);
-    SimulateKey(hWnd, VK_TAB);
-    ASSERT_EQ(focused(), "agree");
-
-    // The focused control leaves with its page; the walk goes on in the new one.
-    window->find<CTabLayoutUI>("tabs")->SelectItem(1, false);
-    EXPECT_EQ(focused(), "");
-    SimulateKey(hWnd, VK_TAB);
-    SimulateKey(hWnd, VK_TAB);
-    EXPECT_EQ(focused(), "back");
-    EXPECT_TRUE(trace.notes.empty());  // moving the focus presses nothing
-}
-
-TEST_F(InputTest, KeysPressWhatAClickWouldPress) {
-    struct Row {
-        std::vector<UINT> keys;  // Tabs first, then the pressing key
-        const char* clicked;     // the control a click would be on, or nullptr
-    };
-    const Row rows[] = {
-        {{VK_TAB, VK_TAB, VK_SPACE}, "agree"},
-        {{VK_TAB, VK_TAB, VK_RETURN}, "agree"},
-        {{VK_RETURN}, "ok"},  // nothing focused: the default button
-        {{VK_TAB, VK_RETURN}, "close"},
-        {{VK_ESCAPE}, "close"},
-        {{VK_TAB, VK_TAB, VK_TAB, VK_TAB, VK_SPACE}, "more"},
-        {{VK_SPACE}, nullptr},  // Space needs a focused control
-    };
-    for (const Row& row : rows) {
-        WindowTrace keyTrace;
-        TestWindow* byKeys = openWindow(kLayout, keyTrace);
-        for (UINT key : row.keys) {
-            SimulateKey(byKeys->GetHWND(), key);
-        }
-        WindowTrace clickTrace;
-        TestWindow* byMouse = openWindow(kLayout, clickTrace);
-        if (row.clicked) {
-            SimulateClick(byMouse->GetHWND(), byMouse->centerOf(row.clicked));
-            ASSERT_FALSE(clickTrace.notes.empty());
-        }
-        EXPECT_EQ(keyTrace.notes, clickTrace.notes) << (row.clicked ? row.clicked : "none");
-        DestroyWindow(byKeys->GetHWND());
-        DestroyWindow(byMouse->GetHWND());
-    }
-}
-
-TEST_F(InputTest, EnterFollowsThePageAndSkipsDisabledDefaults) {
-    window->find<CTabLayoutUI>("tabs")->SelectItem(1, false);
-    SimulateKey(hWnd, VK_RETURN);
-    EXPECT_EQ(trace.notes, Notes{"click go"});
-    window->find("go")->SetEnabled(false);
-    trace.notes.clear();
-    SimulateKey(hWnd, VK_RETURN);
-    EXPECT_TRUE(trace.notes.empty());
 }
 
 }  // namespace

@@ -1,200 +1,92 @@
-// Layout files: parsing, positions, lookups by name and point, tabs and
-// progress ranges.
+// The layout engine: where each kind of container puts its children and
+// which control a point reaches; layouts that cannot be read.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
+#include <sstream>
 
 #include "tests/duilib/test_window.h"
-#include "tests/support/test_env.h"
 
 namespace {
 
 using namespace duitest;
 
-// 300 x 200; page 0 is laid out as 10,40 .. 290,190 with 5 pixels between rows.
-const char* const kLayout = R"(
-<Window size="300,200" caption="0,0,0,30" roundcorner="10,6">
-  <VerticalLayout name="root">
-    <HorizontalLayout name="bar" height="30">
-      <Label name="title" text="标题" />
-      <Button name="close" width="30" cancel="true" />
-    </HorizontalLayout>
-    <TabLayout name="tabs" selectedid="0">
-      <VerticalLayout name="page0" inset="10,10,10,10" childpadding="5">
-        <CheckBox name="agree" height="20" text="我已阅读并同意" />
-        <Button name="ok" height="40" default="true" />
-        <Button name="off" height="20" enabled="false" />
-        <Control name="fill" />
-        <Progress name="meter" height="10" min="10" max="50" value="20" />
-      </VerticalLayout>
-      <VerticalLayout name="page1">
-        <Button name="back" height="30" />
-        <Text name="note" text="说明" />
-      </VerticalLayout>
-    </TabLayout>
-    <Control name="floating" float="true" pos="250,150,290,190" />
-  </VerticalLayout>
-</Window>)";
-
-class LayoutTest : public testsupport::IsolatedTest {
-  protected:
-    void SetUp() override { window = openWindow(kLayout, trace); }
-    void TearDown() override { DestroyWindow(window->GetHWND()); }
-
-    WindowTrace trace;
-    TestWindow* window = nullptr;
-};
-
-TEST_F(LayoutTest, WindowElementGivesSizeCaptionAndCorners) {
-    const RECT& caption = window->m_pm.GetCaptionRect();
-    EXPECT_EQ(caption.bottom, 30);
-    EXPECT_EQ(caption.left + caption.top + caption.right, 0);
-    EXPECT_EQ(window->m_pm.GetRoundCorner().cx, 10);
-    EXPECT_EQ(window->m_pm.GetRoundCorner().cy, 6);
-    RECT rc;
-    ASSERT_TRUE(GetWindowRect(window->GetHWND(), &rc));
-    EXPECT_EQ(rc.right - rc.left, 300);
-    EXPECT_EQ(rc.bottom - rc.top, 200);
-    ASSERT_FALSE(trace.messages.empty());
-    EXPECT_EQ(trace.messages.back().msg, WM_SIZE);
-    EXPECT_EQ(trace.messages.back().lParam, MAKELPARAM(300, 200));
-}
-
-TEST_F(LayoutTest, FindsTheTopmostControlAtAPoint) {
-    const struct {
-        POINT pt;
-        const char* name;  // nullptr: nothing there
-    } rows[] = {
-        {{5, 5}, "title"},    {{285, 10}, "close"}, {{100, 50}, "agree"},     {{100, 80}, "ok"},
-        {{100, 62}, "page0"}, {{100, 150}, "fill"}, {{260, 160}, "floating"}, {{100, 185}, "meter"},
-        {{5, 100}, "page0"},  {{-1, 5}, nullptr},   {{300, 199}, nullptr},    {{299, 199}, "page0"},
-    };
-    for (const auto& row : rows) {
-        CControlUI* found = window->m_pm.FindControl(row.pt);
-        if (!row.name) {
-            EXPECT_EQ(found, nullptr) << row.pt.x << "," << row.pt.y;
-        } else {
-            ASSERT_NE(found, nullptr) << row.pt.x << "," << row.pt.y;
-            EXPECT_EQ(found->GetName(), row.name) << row.pt.x << "," << row.pt.y;
+// "name=left,top,right,bottom" for every shown control with a name, depth
+// first, then "@x,y=" and the name of the control a point reaches.
+std::string placement(CPaintManagerUI& manager, POINT probe) {
+    std::ostringstream text;
+    std::vector<CControlUI*> todo{manager.GetRoot()};
+    while (!todo.empty()) {
+        CControlUI* c = todo.back();
+        todo.pop_back();
+        const RECT& rc = c->GetPos();
+        if (!c->GetName().IsEmpty() && c->IsVisibleOnScreen()) {
+            text << c->GetName().str() << "=" << rc.left << "," << rc.top << "," << rc.right << ","
+                 << rc.bottom << " ";
+        }
+        for (int i = c->GetCount() - 1; i >= 0; --i) {
+            todo.push_back(c->GetItemAt(i));
         }
     }
-    EXPECT_STREQ(window->find("meter")->GetClass(), "Progress");
-    EXPECT_STREQ(window->find("note")->GetText(), "说明");
-    EXPECT_EQ(window->m_pm.FindControl("nosuchcontrol"), nullptr);
-    EXPECT_EQ(window->m_pm.FindControl(static_cast<const char*>(nullptr)), nullptr);
-    RECT fill = window->find("fill")->GetPos();
-    EXPECT_EQ(fill.top, 135);
-    EXPECT_EQ(fill.bottom, 175);
-    EXPECT_EQ(fill.left, 10);
-    EXPECT_EQ(fill.right, 290);
+    CControlUI* hit = manager.FindControl(probe);
+    text << "@" << probe.x << "," << probe.y << "=" << (hit ? hit->GetName().str() : "none");
+    return text.str();
 }
 
-TEST_F(LayoutTest, TabShowsOnePageAndReportsRealChanges) {
-    auto* tabs = window->find<CTabLayoutUI>("tabs");
-    EXPECT_EQ(tabs->GetCurSel(), 0);
-    EXPECT_FALSE(window->find("page1")->IsVisible());
-    EXPECT_FALSE(window->find("back")->IsVisibleOnScreen());
-
-    EXPECT_FALSE(tabs->SelectItem(2, true));
-    EXPECT_FALSE(tabs->SelectItem(-1, true));
-    EXPECT_TRUE(tabs->SelectItem(0, true));  // already shown: no event
-    EXPECT_TRUE(trace.notes.empty());
-
-    EXPECT_TRUE(tabs->SelectItem(1, true));
-    EXPECT_EQ(tabs->GetCurSel(), 1);
-    ASSERT_EQ(trace.notes, std::vector<std::string>{"selectchanged tabs"});
-    EXPECT_TRUE(window->find("back")->IsVisibleOnScreen());
-    EXPECT_FALSE(window->find("ok")->IsVisibleOnScreen());
-    EXPECT_EQ(window->m_pm.FindControl(POINT{100, 45})->GetName(), "back");
-
-    EXPECT_TRUE(tabs->SelectItem(0, false));
-    EXPECT_EQ(trace.notes.size(), 1u);
-    EXPECT_EQ(window->m_pm.FindControl(POINT{100, 50})->GetName(), "agree");
-}
-
-TEST_F(LayoutTest, ProgressKeepsItsValueInTheLayoutsRange) {
-    auto* meter = window->find<CProgressUI>("meter");
-    EXPECT_EQ(meter->GetMinValue(), 10);
-    EXPECT_EQ(meter->GetMaxValue(), 50);
-    EXPECT_EQ(meter->GetValue(), 20);
+TEST(Layout, ContainersPlaceTheirChildren) {
     const struct {
-        int set, expected;
-    } rows[] = {{37, 37}, {10, 10}, {50, 50}, {51, 50}, {100, 50}, {9, 10}, {-5, 10}};
+        const char* xml;  // inside <Window size="200,100">
+        POINT probe;
+        const char* placed;
+    } rows[] = {
+        // Fixed sizes first, the rest shared, the odd pixel to the last; hidden take no room.
+        {"<VerticalLayout><Control name='a' height='21'/><Control name='b'/><Control name='c'/>"
+         "<Control name='gone' visible='false' height='50'/></VerticalLayout>",
+         {100, 99},
+         "a=0,0,200,21 b=0,21,200,60 c=0,60,200,100 @100,99=c"},
+        // Inset and gaps; a fixed height across the line stays at the top.
+        {"<HorizontalLayout name='r' inset='5,6,7,8' childpadding='4'><Control name='a' "
+         "width='30'/><Control name='b'/><Control name='c' height='10'/></HorizontalLayout>",
+         {116, 50},
+         "r=0,0,200,100 a=5,6,35,92 b=39,6,114,92 c=118,6,193,16 @116,50=r"},
+        // Padding takes room along the line and narrows the child across it.
+        {"<VerticalLayout name='r'><Control name='a' height='20' padding='1,2,3,4'/>"
+         "<Control name='b' width='50'/></VerticalLayout>",
+         {100, 24},
+         "r=0,0,200,100 a=1,2,197,22 b=0,26,50,100 @100,24=r"},
+        // Float: placed from the parent's corner, outside the line, on top.
+        {"<VerticalLayout inset='10,10,10,10'><Control name='a'/>"
+         "<Control name='f' float='true' pos='5,6,25,36'/></VerticalLayout>",
+         {15, 15},
+         "a=10,10,190,90 f=5,6,25,36 @15,15=f"},
+        // A plain container overlaps its children; fixed sizes from the top left.
+        {"<Container name='r' inset='2,2,2,2'><Control name='a'/>"
+         "<Control name='b' width='10' height='20' padding='3,4,0,0'/></Container>",
+         {199, 99},
+         "r=0,0,200,100 a=2,2,198,98 b=5,6,15,26 @199,99=r"},
+        {"<TabLayout selectedid='0'><Control name='p0'/><Control name='p1'/></TabLayout>",
+         {50, 50},
+         "p0=0,0,200,100 @50,50=p0"},
+        // Found by fuzzing: sizes beyond any screen made the layout's sums overflow.
+        {"<VerticalLayout inset='1,2,3,4' childpadding='5'><Control name='a' height='2222222240'/>"
+         "<Control name='b' height='2222222240'/><Control name='c' height='-99999999999'/>"
+         "<Control name='d'/></VerticalLayout>",
+         {-1, 5},
+         "a=1,2,197,32769 b=1,32774,197,65541 c=1,65546,197,65546 d=1,65551,197,65551 @-1,5=none"},
+    };
     for (const auto& row : rows) {
-        meter->SetValue(row.set);
-        EXPECT_EQ(meter->GetValue(), row.expected) << row.set;
+        CPaintManagerUI manager;
+        std::string xml = std::string("<Window size='200,100'>") + row.xml + "</Window>";
+        ASSERT_TRUE(
+            manager.AttachDialog(CDialogBuilder().Create(xml.c_str(), 0u, nullptr, &manager)));
+        EXPECT_EQ(placement(manager, row.probe), row.placed) << row.xml;
     }
 }
 
-TEST(LayoutAttributes, Colours) {
-    const struct {
-        const char* text;
-        DWORD argb;
-    } colours[] = {{"#FFFF4F4F", 0xFFFF4F4F},
-                   {"0x80112233", 0x80112233},
-                   {"#112233", 0xFF112233},
-                   {"#00000000", 0x00000000},
-                   {"nonsense", 0}};
-    for (const auto& row : colours) {
-        CControlUI control;
-        control.SetAttribute("bkcolor", row.text);
-        EXPECT_EQ(control.GetBkColor(), row.argb) << row.text;
-    }
-}
-
-TEST(LayoutFiles, UnreadableLayoutsGiveNoTree) {
-    CDialogBuilder builder;
+TEST(Layout, UnreadableLayoutsGiveNoTree) {
     for (const char* xml : {"", "<Window>", "<Window><Bogus/></Window>", "<Window></Window>",
                             "missing.xml", "/no/such/dir/main.xml"}) {
-        EXPECT_EQ(builder.Create(xml), nullptr) << xml;
+        EXPECT_EQ(CDialogBuilder().Create(xml), nullptr) << xml;
     }
-    // An unknown kind inside a container is skipped; its siblings stay.
-    CControlUI* root = builder.Create(
-        "<Window><VerticalLayout><Bogus name='x'/><Label name='y'/></VerticalLayout></Window>");
-    ASSERT_NE(root, nullptr);
-    EXPECT_EQ(root->GetCount(), 1);
-    EXPECT_NE(root->FindControl("y"), nullptr);
-    delete root;
-}
-
-// Found by fuzzing: sizes beyond any screen made the layout's sums overflow.
-TEST(LayoutFiles, HugeSizesStayWithinScreenCoordinates) {
-    CPaintManagerUI manager;
-    CDialogBuilder builder;
-    CControlUI* root = builder.Create(
-        "<Window size='0,6'><VerticalLayout inset='1,2,3,4' childpadding='5'>"
-        "<Button name='a' height='2222222240'/><Button name='b' height='2222222240'/>"
-        "<Button name='c' height='-99999999999'/><Control name='d'/></VerticalLayout></Window>",
-        static_cast<UINT>(0), nullptr, &manager);
-    ASSERT_TRUE(manager.AttachDialog(root));
-    manager.FindControl(POINT{1, 1});  // lays the tree out
-    CControlUI* a = manager.FindControl("a");
-    CControlUI* b = manager.FindControl("b");
-    EXPECT_EQ(a->GetFixedHeight(), 32767);
-    EXPECT_EQ(a->GetPos().bottom - a->GetPos().top, 32767);
-    EXPECT_EQ(b->GetPos().top, a->GetPos().bottom + 5);
-    EXPECT_LE(manager.FindControl("d")->GetPos().top, 1 << 30);
-}
-
-class ResourcePathTest : public testsupport::IsolatedTest {};
-
-TEST_F(ResourcePathTest, LayoutsAreReadFromTheResourceFolder) {
-    std::string skin = env.root + "/skin";
-    std::filesystem::create_directories(skin);
-    testsupport::writeFile(skin + "/one.xml", "<Window size='50,60'><Button name='b'/></Window>");
-    CPaintManagerUI::SetResourcePath(skin.c_str());
-    EXPECT_EQ(CPaintManagerUI::GetResourcePath(), (skin + "/").c_str());
-
-    CPaintManagerUI manager;
-    CDialogBuilder builder;
-    CControlUI* root = builder.Create("one.xml", static_cast<UINT>(0), nullptr, &manager);
-    ASSERT_NE(root, nullptr);
-    EXPECT_STREQ(root->GetClass(), "Button");
-    EXPECT_EQ(manager.GetInitSize().cx, 50);
-    EXPECT_EQ(manager.GetInitSize().cy, 60);
-    manager.AttachDialog(root);
-    EXPECT_EQ(manager.FindControl("b"), root);
 }
 
 }  // namespace

@@ -1,4 +1,6 @@
-#include "duilib/render.h"
+// The Cairo renderer: shapes with Cairo, text with Pango, PNG images read
+// with Cairo and kept for the life of the process.
+#include "duilib/render_cairo.h"
 
 #include <pango/pangocairo.h>
 
@@ -10,6 +12,9 @@
 
 namespace DuiLib {
 namespace {
+
+// The UI font family; fontconfig substitutes when it is missing.
+constexpr const char* kUiFontFamily = "WenQuanYi Micro Hei";
 
 // Images are read once per process; a file that cannot be read is remembered
 // as missing so the diagnostic appears once.  The cache owns its surfaces and
@@ -61,8 +66,6 @@ double height(const RECT& rc) {
     return rc.bottom - rc.top;
 }
 
-}  // namespace
-
 void setSourceArgb(cairo_t* cr, DWORD argb) {
     cairo_set_source_rgba(cr, ((argb >> 16) & 0xFF) / 255.0, ((argb >> 8) & 0xFF) / 255.0,
                           (argb & 0xFF) / 255.0, ((argb >> 24) & 0xFF) / 255.0);
@@ -91,6 +94,8 @@ void roundedRectPath(cairo_t* cr, double x, double y, double w, double h, double
     cairo_close_path(cr);
 }
 
+}  // namespace
+
 void regionPath(cairo_t* cr, const HRGN__& region) {
     // Right and bottom edges are exclusive, as with Windows regions.
     roundedRectPath(cr, region.rc.left, region.rc.top, width(region.rc) - 1, height(region.rc) - 1,
@@ -101,7 +106,14 @@ void clearImageCache() {
     imageCache().releaseAll();
 }
 
-void CRenderContext::fillRect(const RECT& rc, DWORD argb, double radius) {
+void CairoRenderContext::fillAll(DWORD argb) {
+    cairo_save(m_cr);
+    setSourceArgb(m_cr, argb);
+    cairo_paint(m_cr);
+    cairo_restore(m_cr);
+}
+
+void CairoRenderContext::fillRect(const RECT& rc, DWORD argb, double radius) {
     if ((argb >> 24) == 0 || width(rc) <= 0 || height(rc) <= 0) {
         return;
     }
@@ -110,7 +122,7 @@ void CRenderContext::fillRect(const RECT& rc, DWORD argb, double radius) {
     cairo_fill(m_cr);
 }
 
-void CRenderContext::strokeRect(const RECT& rc, DWORD argb, double lineWidth, double radius) {
+void CairoRenderContext::strokeRect(const RECT& rc, DWORD argb, double lineWidth, double radius) {
     if ((argb >> 24) == 0 || lineWidth <= 0) {
         return;
     }
@@ -123,7 +135,7 @@ void CRenderContext::strokeRect(const RECT& rc, DWORD argb, double lineWidth, do
     cairo_stroke(m_cr);
 }
 
-bool CRenderContext::drawImage(const std::string& file, const RECT& rc, double radius) {
+bool CairoRenderContext::drawImage(const std::string& file, const RECT& rc, double radius) {
     cairo_surface_t* image = file.empty() ? nullptr : loadImage(file);
     if (!image || width(rc) <= 0 || height(rc) <= 0) {
         return false;
@@ -142,8 +154,8 @@ bool CRenderContext::drawImage(const std::string& file, const RECT& rc, double r
     return true;
 }
 
-void CRenderContext::drawText(const std::string& text, const RECT& rc, DWORD argb, int pixelSize,
-                              bool bold, UINT style) {
+void CairoRenderContext::drawText(const std::string& text, const RECT& rc, DWORD argb,
+                                  int pixelSize, bool bold, UINT style) {
     if (text.empty() || (argb >> 24) == 0 || width(rc) <= 0) {
         return;
     }
@@ -183,7 +195,7 @@ void CRenderContext::drawText(const std::string& text, const RECT& rc, DWORD arg
     g_object_unref(layout);
 }
 
-void CRenderContext::drawTick(const RECT& box, DWORD argb) {
+void CairoRenderContext::drawTick(const RECT& box, DWORD argb) {
     double w = width(box);
     double h = height(box);
     setSourceArgb(m_cr, argb);
@@ -196,9 +208,35 @@ void CRenderContext::drawTick(const RECT& box, DWORD argb) {
     cairo_stroke(m_cr);
 }
 
-void CRenderContext::clipTo(const RECT& rc, double radius) {
-    roundedRectPath(m_cr, rc.left, rc.top, width(rc), height(rc), radius, radius);
+void CairoRenderContext::clipTo(const RECT& rc, double rx, double ry) {
+    roundedRectPath(m_cr, rc.left, rc.top, width(rc), height(rc), rx, ry);
     cairo_clip(m_cr);
+}
+
+bool paintToPng(int imageWidth, int imageHeight, const PaintIntoImage& paint,
+                const std::string& path) {
+    if (imageWidth <= 0 || imageHeight <= 0) {
+        return false;
+    }
+    cairo_surface_t* surface =
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, imageWidth, imageHeight);
+    cairo_t* cr = cairo_create(surface);
+    const HRGN__* region = nullptr;
+    {
+        CairoRenderContext context(cr);
+        region = paint(context);
+    }
+    if (region) {
+        // Outside the region stays transparent, as on screen.
+        cairo_set_operator(cr, CAIRO_OPERATOR_DEST_IN);
+        regionPath(cr, *region);
+        cairo_set_source_rgba(cr, 0, 0, 0, 1);
+        cairo_fill(cr);
+    }
+    cairo_destroy(cr);
+    bool written = cairo_surface_write_to_png(surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(surface);
+    return written;
 }
 
 }  // namespace DuiLib
