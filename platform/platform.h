@@ -148,3 +148,12 @@ void* loadLibrary(const std::string& name);
 void* librarySymbol(void* library, const std::string& symbol);
 
 }  // namespace platform
+
+// ---- Sockets -----------------------------------------------------------------
+namespace platform {
+
+// Lets a listening socket (a descriptor or SOCKET value) queue up to
+// `backlog` connections not yet accepted.  False when it cannot.
+bool setListenBacklog(long long socket, int backlog);
+
+}  // namespace platform

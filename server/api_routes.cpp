@@ -2,6 +2,10 @@
 
 #include <httplib.h>
 
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstdint>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -53,7 +57,11 @@ void handleInstallInfo(const httplib::Request& req, httplib::Response& res, Serv
     }
     std::string url =
         ctx.options.packageUrl.empty() ? ownPackageUrl(req, ctx) : ctx.options.packageUrl;
-    answerOk(res, {{"size", *size}, {"url", url}, {"version", ctx.options.version}});
+    json obj = {{"size", *size}, {"url", url}, {"version", ctx.options.version}};
+    if (ctx.package.announcedSha256) {
+        obj["sha256"] = *ctx.package.announcedSha256;
+    }
+    answerOk(res, obj);
 }
 
 void handleSize(httplib::Response& res, ServerContext& ctx) {
@@ -65,7 +73,27 @@ void handleSize(httplib::Response& res, ServerContext& ctx) {
     answerOk(res, *size);
 }
 
-void handleSaveLog(const httplib::Request& req, httplib::Response& res, ServerContext& ctx) {
+// The body is read through the route's own cap, since a chunked body declares
+// no length that bodyRefusal could have judged; the rest of a larger body
+// stays unread.
+void handleSaveLog(const httplib::Request& req, httplib::Response& res,
+                   const httplib::ContentReader& reader, ServerContext& ctx) {
+    std::string body;
+    bool tooLarge = false;
+    bool complete = reader([&](const char* data, size_t length) {
+        tooLarge = body.size() + length > kEventBodyLimit;
+        body.append(data, tooLarge ? 0 : length);
+        return !tooLarge;
+    });
+    if (tooLarge || !complete) {
+        answerFailure(res, tooLarge ? 413 : 400,
+                      tooLarge ? "event body larger than 64 KiB" : "event body incomplete");
+        return;
+    }
+    if (!json::accept(body)) {
+        answerFailure(res, 400, "event body is not JSON");
+        return;
+    }
     std::optional<std::string> promoteid;
     if (req.has_header("promoteid")) {
         promoteid = req.get_header_value("promoteid");
@@ -74,14 +102,45 @@ void handleSaveLog(const httplib::Request& req, httplib::Response& res, ServerCo
     if (req.has_header("Content-Type")) {
         contentType = req.get_header_value("Content-Type");
     }
-    if (ctx.events == nullptr || !ctx.events->add(isoUtcNow(), promoteid, contentType, req.body)) {
+    if (ctx.events == nullptr || !ctx.events->add(isoUtcNow(), promoteid, contentType, body)) {
         answerFailure(res, 500, "event not stored");
         return;
     }
     answerOk(res, nullptr);
 }
 
+bool startsWithCaseless(const std::string& text, const std::string& prefix) {
+    return text.size() >= prefix.size() &&
+           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) ==
+                      std::tolower(static_cast<unsigned char>(b));
+           });
+}
+
 }  // namespace
+
+int bodyRefusal(const httplib::Request& req) {
+    bool takesBody = req.method == "POST" && req.path == kSaveLogPath;
+    std::string length = req.get_header_value("Content-Length");
+    bool chunked = req.has_header("Transfer-Encoding");
+    std::uint64_t declared = 0;
+    auto parsed = std::from_chars(length.data(), length.data() + length.size(), declared);
+    if (!length.empty() &&
+        (parsed.ec != std::errc() || parsed.ptr != length.data() + length.size())) {
+        return 400;
+    }
+    if (declared > (takesBody ? kEventBodyLimit : 0) || (chunked && !takesBody)) {
+        return 413;
+    }
+    if (takesBody && length.empty() && !chunked) {
+        return 411;
+    }
+    // httplib would parse a multipart body into form fields, not hand it over.
+    if (takesBody && startsWithCaseless(req.get_header_value("Content-Type"), "multipart/")) {
+        return 415;
+    }
+    return 0;
+}
 
 void registerApiRoutes(httplib::Server& http, ServerContext& ctx) {
     http.Get("/v1/app/client/getInstallInfo",
@@ -95,10 +154,10 @@ void registerApiRoutes(httplib::Server& http, ServerContext& ctx) {
              });
     http.Get("/v1/app/client/getSize",
              [&ctx](const httplib::Request&, httplib::Response& res) { handleSize(res, ctx); });
-    http.Post("/v1/app/operationLog/saveLog",
-              [&ctx](const httplib::Request& req, httplib::Response& res) {
-                  handleSaveLog(req, res, ctx);
-              });
+    http.Post(kSaveLogPath, [&ctx](const httplib::Request& req, httplib::Response& res,
+                                   const httplib::ContentReader& reader) {
+        handleSaveLog(req, res, reader, ctx);
+    });
 }
 
 }  // namespace server

@@ -4,16 +4,13 @@
 
 #include "server/api_routes.h"
 #include "server/faults.h"
+#include "server/guarded_server.h"
 #include "server/package_route.h"
 #include "server/request_log.h"
 #include "server/server_context.h"
 
 namespace server {
 namespace {
-
-// Stalled and throttled replies hold a worker each; leave room for the
-// installer's queries and events beside a few slow downloads.
-constexpr size_t kWorkerThreads = 32;
 
 void logUnstreamedResponse(const httplib::Request& req, const httplib::Response& res) {
     // Streamed package replies log themselves when they end, with the number
@@ -40,28 +37,47 @@ bool somethingListensOn(const std::string& host, int port) {
     return res || res.error() != httplib::Error::Connection;
 }
 
+// A request whose body the backend will not take is answered before the body
+// is read, and before any fault.
+bool refuseBody(const httplib::Request& req, httplib::Response& res) {
+    int status = bodyRefusal(req);
+    if (status != 0) {
+        res.status = status;
+        res.set_content("hobnar-backend: request body refused\n", "text/plain");
+    }
+    return status != 0;
+}
+
 }  // namespace
 
 struct BackendServer::Impl {
     ServerContext ctx;
-    httplib::Server http;
+    GuardedServer http{RequestLimits()};
 };
 
-BackendServer::BackendServer(const ServerOptions& options, EventStore& events)
+BackendServer::BackendServer(const ServerOptions& options, const PackageFacts& package,
+                             EventStore& events)
     : m_impl(std::make_unique<Impl>()) {
     ServerContext& ctx = m_impl->ctx;
     ctx.options = options;
+    ctx.package = package;
     ctx.events = &events;
     httplib::Server& http = m_impl->http;
-    http.new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
+    http.set_expect_100_continue_handler([](const httplib::Request& req, httplib::Response& res) {
+        return refuseBody(req, res) ? res.status : 100;
+    });
     http.set_pre_routing_handler([&ctx](const httplib::Request& req, httplib::Response& res) {
-        return applyFaults(req, res, ctx) ? httplib::Server::HandlerResponse::Handled
-                                          : httplib::Server::HandlerResponse::Unhandled;
+        return refuseBody(req, res) || applyFaults(req, res, ctx)
+                   ? httplib::Server::HandlerResponse::Handled
+                   : httplib::Server::HandlerResponse::Unhandled;
     });
     http.set_logger(logUnstreamedResponse);
     registerApiRoutes(http, ctx);
     http.Get(kPackagePath, [&ctx](const httplib::Request& req, httplib::Response& res) {
         handlePackage(req, res, ctx);
+    });
+    http.Get(kSignaturePath, [&ctx](const httplib::Request&, httplib::Response& res) {
+        handleSignature(res, ctx);
     });
 }
 
@@ -81,7 +97,7 @@ int BackendServer::bind(std::string& error) {
     } else if (m_impl->http.bind_to_port(o.host, o.port)) {
         port = o.port;
     }
-    if (port <= 0) {
+    if (port <= 0 || !m_impl->http.widenBacklog()) {
         error = "cannot listen on " + o.host + ":" + std::to_string(o.port);
         return -1;
     }

@@ -5,7 +5,9 @@
 // Contract: bind() then serve() on one thread; serve() blocks until stop()
 // is called from any other thread, then returns after every request in
 // flight has ended (stalled and throttled replies end early once stopping).
-// The server borrows the EventStore, which must outlive it.
+// The server copies the options and package facts and borrows the
+// EventStore, which must outlive it.  Each connection is served on a thread
+// of its own within the limits of guarded_server.h.
 #pragma once
 
 #include <memory>
@@ -13,12 +15,13 @@
 
 #include "server/event_store.h"
 #include "server/options.h"
+#include "server/package_facts.h"
 
 namespace server {
 
 class BackendServer {
   public:
-    BackendServer(const ServerOptions& options, EventStore& events);
+    BackendServer(const ServerOptions& options, const PackageFacts& package, EventStore& events);
     ~BackendServer();
     BackendServer(const BackendServer&) = delete;
     BackendServer& operator=(const BackendServer&) = delete;

@@ -94,4 +94,17 @@ std::string unsatisfiedRangeHeader(std::uint64_t total) {
     return "bytes */" + std::to_string(total);
 }
 
+bool ifRangeHolds(const std::string& ifRange, const std::string& etag,
+                  const std::string& lastModified, bool dateIsStrong) {
+    std::string validator = trim(ifRange);
+    if (validator.empty()) {
+        return true;
+    }
+    // A weak tag ("W/...") never validates a range.
+    if (validator[0] == '"' || validator.rfind("W/", 0) == 0) {
+        return !etag.empty() && validator == etag;
+    }
+    return dateIsStrong && !lastModified.empty() && validator == lastModified;
+}
+
 }  // namespace server

@@ -26,4 +26,11 @@ std::string contentRangeHeader(const RangePlan& plan, std::uint64_t total, bool 
 // "bytes */TOTAL" for a 416 reply.
 std::string unsatisfiedRangeHeader(std::uint64_t total);
 
+// Whether a Range may be served under the request's If-Range (RFC 9110
+// 13.1.5): true when there is none; for an entity tag, when it is strong and
+// equals `etag`; for a date, when dates are strong and it equals
+// `lastModified` exactly.  Empty validators match nothing.
+bool ifRangeHolds(const std::string& ifRange, const std::string& etag,
+                  const std::string& lastModified, bool dateIsStrong);
+
 }  // namespace server

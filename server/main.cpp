@@ -11,6 +11,7 @@
 #include "server/backend_server.h"
 #include "server/event_store.h"
 #include "server/options.h"
+#include "server/package_facts.h"
 
 namespace {
 
@@ -72,11 +73,15 @@ int serve(const server::ServerOptions& options) {
     if (!error.empty()) {
         return fail(kExitUsage, error);
     }
+    server::PackageFacts package;
+    if (!server::loadPackageFacts(options, package, error)) {
+        return fail(kExitUsage, error);
+    }
     server::EventStore store;
     if (!store.open(options.dbPath, true, error)) {
         return fail(kExitRuntimeFailure, error);
     }
-    server::BackendServer backend(options, store);
+    server::BackendServer backend(options, package, store);
     int port = backend.bind(error);
     if (port < 0) {
         return fail(kExitRuntimeFailure, error);

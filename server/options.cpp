@@ -141,6 +141,10 @@ const std::vector<OptionSpec>& optionTable() {
         {"--db", true, text(&O::dbPath, "--db")},
         {"--list-events", false, flag(&O::listEvents)},
         {"--help", false, flag(&O::help)},
+        {"--signature", true, text(&O::signaturePath, "--signature")},
+        {"--no-digest", false, flag(&O::noDigest)},
+        {"--wrong-digest", false, flag(&O::wrongDigest)},
+        {"--wrong-signature", false, flag(&O::wrongSignature)},
         {"--bandwidth", true,
          [](O& o, const std::string& v) {
              return setByteCount(o.bandwidth, "--bandwidth", true, v);
@@ -183,6 +187,9 @@ std::string checkCombination(const ServerOptions& o, bool stallGiven) {
     }
     if (!o.stallPath.empty() && !stallGiven) {
         return "--stall-path needs --stall SECONDS";
+    }
+    if (o.noDigest && o.wrongDigest) {
+        return "--no-digest and --wrong-digest exclude each other";
     }
     return "";
 }

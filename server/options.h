@@ -22,6 +22,8 @@ struct ServerOptions {
     std::string dbPath = "hobnar-backend-events.db";
     bool listEvents = false;
     bool help = false;
+    std::string signaturePath;  // minisign signature served beside the package
+    bool noDigest = false;      // getInstallInfo announces no "sha256"
 
     // Faults that make the server misbehave like real networks and servers.
     std::uint64_t bandwidth = 0;  // bytes per second per package response; 0 = unlimited
@@ -37,6 +39,8 @@ struct ServerOptions {
     // The first failFirst package requests are answered with failFirstStatus.
     std::uint64_t failFirst = 0;
     int failFirstStatus = 503;
+    bool wrongDigest = false;     // a well-formed "sha256" of other bytes
+    bool wrongSignature = false;  // a well-formed signature that does not verify
 };
 
 struct ParsedOptions {

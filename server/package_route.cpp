@@ -125,6 +125,25 @@ void answerPackageUnavailable(httplib::Response& res) {
     res.set_content("package file unavailable\n", "text/plain");
 }
 
+// The range to serve: none under --ignore-range, nor when the client's
+// If-Range no longer describes the file.  The validators go out with every
+// answer made from the file while it is the one read at start-up; a file
+// changed since has none a client could hold.
+std::string rangeToServe(const httplib::Request& req, httplib::Response& res,
+                         const ServerContext& ctx) {
+    const PackageFacts& facts = ctx.package;
+    bool unchanged = packageUnchanged(facts, ctx.options.packagePath);
+    if (unchanged) {
+        res.set_header("ETag", facts.etag);
+        res.set_header("Last-Modified", facts.lastModified);
+    }
+    std::string ifRange = req.get_header_value("If-Range");
+    bool holds = unchanged ? ifRangeHolds(ifRange, facts.etag, facts.lastModified,
+                                          facts.lastModifiedIsStrong)
+                           : ifRange.empty();
+    return holds && !ctx.options.ignoreRange ? req.get_header_value("Range") : "";
+}
+
 }  // namespace
 
 void handlePackage(const httplib::Request& req, httplib::Response& res, ServerContext& ctx) {
@@ -142,11 +161,7 @@ void handlePackage(const httplib::Request& req, httplib::Response& res, ServerCo
         answerPackageUnavailable(res);
         return;
     }
-    RangePlan plan;
-    plan.length = total;
-    if (!o.ignoreRange) {
-        plan = planRange(req.get_header_value("Range"), total);
-    }
+    RangePlan plan = planRange(rangeToServe(req, res, ctx), total);
     if (plan.kind == RangePlan::Unsatisfiable) {
         res.status = 416;
         res.set_header("Content-Range", unsatisfiedRangeHeader(total));
@@ -170,6 +185,15 @@ void handlePackage(const httplib::Request& req, httplib::Response& res, ServerCo
         return;
     }
     attachStream(res, stream, plan, o.noLength);
+}
+
+void handleSignature(httplib::Response& res, const ServerContext& ctx) {
+    if (!ctx.package.signature) {
+        res.status = 404;
+        res.set_content("hobnar-backend: no signature of the package is served\n", "text/plain");
+        return;
+    }
+    res.set_content(*ctx.package.signature, "text/plain");
 }
 
 }  // namespace server

@@ -1,6 +1,7 @@
-// The package archive route: GET and HEAD of kPackagePath with byte ranges,
-// streamed from the file in chunks, shaped by the package faults
-// (--bandwidth, --drop-after, --ignore-range, --no-length).
+// The package archive route: GET and HEAD of kPackagePath with byte ranges
+// and If-Range, streamed from the file in chunks, shaped by the package
+// faults (--bandwidth, --drop-after, --ignore-range, --no-length); and its
+// minisign signature at kSignaturePath.
 //
 // Contract: the handler runs on an httplib worker thread and only sets up the
 // response; the body is read from the file while httplib sends it, one chunk
@@ -23,5 +24,7 @@ struct ServerContext;
 // Precondition: httplib's own parsed ranges have been cleared (see faults.h),
 // so that the range chosen here is the only one applied.
 void handlePackage(const httplib::Request& req, httplib::Response& res, ServerContext& ctx);
+// 404 when the backend was given no signature.
+void handleSignature(httplib::Response& res, const ServerContext& ctx);
 
 }  // namespace server

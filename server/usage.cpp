@@ -21,9 +21,27 @@ Serving:
   --db FILE             SQLite file of the received events
                         (default hobnar-backend-events.db in the current folder)
 
+Package integrity:
+  getInstallInfo announces the SHA-256 of the package as "sha256" (64 lower-case
+  hex digits, computed once at start-up).  Package replies carry an ETag and a
+  Last-Modified date; a Range with an If-Range that no longer matches them gets
+  the whole file (200).
+  --signature FILE      minisign signature of the package, served at the package
+                        route's path + ".minisig" (without it that path is 404)
+  --no-digest           announce no "sha256" (a backend that predates it)
+
 Events:
   --list-events         print the stored events of --db, one JSON object per line
                         (id, receivedAt, promoteid, contentType, body), and exit
+  An event body must be JSON text of at most 64 KiB: a larger one is refused
+  with 413 before it is read, a multipart form with 415, anything else that is
+  not JSON with 400; none of them is stored.  Only events carry a body: any
+  other request with one gets 413.
+
+Limits: a client has 5 seconds to send each request, header and body (the time
+spent answering does not count), and 32 KiB for its request line and header
+fields; beyond either the connection is closed, with a 400 once the request line
+has arrived.  Every connection is served on a thread of its own (up to 1024).
 
 Faults (for tests; package faults apply to the package route only):
   --bandwidth BYTES     cap each package response at BYTES per second
@@ -49,6 +67,10 @@ Faults (for tests; package faults apply to the package route only):
                         normally (a burst of server errors)
   --stall SECONDS       wait that long before answering any request...
   --stall-path PATH     ...or only requests for PATH
+  --wrong-digest        announce a well-formed "sha256" that is not the package's
+  --wrong-signature     serve a well-formed signature that does not verify: the
+                        --signature file with one bit of its signature flipped,
+                        or without --signature a fixed one made of zeros
   A PATH is matched against the request path without its query.  Faults that
   replace a reply ignore the request's Range.  A Range header that cannot be
   parsed at all (bytes=5-3, items=0-1) is answered 416 on every path, even
@@ -62,7 +84,8 @@ output once connections are accepted; one line per request on standard error
 stops the server cleanly.
 
 Exit status: 0 on success and after a signal, 1 when the event store or the
-port cannot be opened, 2 for bad options or an unreadable package file.
+port cannot be opened, 2 for bad options or an unreadable package or
+signature file.
 )";
 }
 
