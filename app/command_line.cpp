@@ -1,6 +1,10 @@
 #include "app/command_line.h"
 
 #include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/platform.h"
 
 namespace {
 
@@ -45,7 +49,17 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     if (line.error.empty() && line.dirGiven && !line.silent) {
         line.error = "--dir goes with --silent";
     }
+    if (line.error.empty() && line.dirGiven && !platform::isUtf8(line.dir)) {
+        line.error = "--dir is not valid UTF-8";
+    }
     return line;
+}
+
+std::string absoluteFolder(const std::string& folder) {
+    std::error_code error;
+    std::filesystem::path absolute =
+        std::filesystem::absolute(std::filesystem::u8path(folder), error);
+    return error ? folder : absolute.u8string();
 }
 
 std::string usageText() {

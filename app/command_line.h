@@ -16,6 +16,10 @@ struct CommandLine {
 
 CommandLine parseCommandLine(int argc, const char* const* argv);
 
+// The folder made absolute against the working folder, so that what is
+// registered still names it from anywhere.
+std::string absoluteFolder(const std::string& folder);
+
 // The texts of --help and --version.
 std::string usageText();
 std::string versionText();

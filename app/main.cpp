@@ -8,7 +8,7 @@ int main(int argc, char** argv) {
     CommandLine line = parseCommandLine(argc, argv);
     if (!line.error.empty()) {
         std::cerr << "hobnar-setup: " << line.error << " (see --help)" << std::endl;
-        return 2;
+        return kExitUsage;
     }
     if (line.help) {
         std::cout << usageText();
@@ -19,7 +19,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (line.silent) {
-        return runSilentInstall(line.argumentText, line.dir);
+        return runSilentInstall(line.argumentText,
+                                line.dirGiven ? absoluteFolder(line.dir) : std::string());
     }
     return runInstaller(line.argumentText);
 }

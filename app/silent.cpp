@@ -3,10 +3,10 @@
 #include <curl/curl.h>
 
 #include <iostream>
+#include <utility>
 
 #include "app/startup.h"
 #include "context/installer_context.h"
-#include "install/install.h"
 #include "platform/platform.h"
 
 namespace {
@@ -16,59 +16,78 @@ int fail(int status, const std::string& reason) {
     return status;
 }
 
-// What a click on the start button fixes: the product folder below the
-// install folder, created now.
-bool prepareProductFolder(InstallerContext& context, const std::string& installFolder,
-                          std::string& productFolder) {
-    productFolder = productFolderFor(trimInstallFolder(installFolder));
-    context.setInstallDir(productFolder);
-    return platform::fileExists(productFolder) || createProductFolder(productFolder);
-}
+// The run's news on the console: the download prints its own progress
+// lines; the end goes to standard output, a failure to standard error.
+class ConsoleObserver : public InstallObserver {
+  public:
+    explicit ConsoleObserver(std::string productFolder) : m_productFolder(productFolder) {}
+    void onProgress(int, double) override {}
+    void onFinished() override {
+        std::cout << "installed: " << platform::singleLine(m_productFolder) << std::endl;
+    }
+    void onFailed(const InstallOutcome& outcome) override {
+        std::cerr << "hobnar-setup: " << failureReason(outcome) << std::endl;
+    }
+
+  private:
+    std::string m_productFolder;
+};
 
 }  // namespace
+
+int exitStatusFor(const InstallOutcome& outcome) {
+    static const std::pair<InstallFailure, int> kStatuses[] = {
+        {InstallFailure::None, kExitInstalled},
+        {InstallFailure::FolderFailed, kExitFolderFailed},
+        {InstallFailure::FolderTooLong, kExitFolderTooLong},
+        {InstallFailure::AnotherInstallRunning, kExitInstallRunning},
+        {InstallFailure::DownloadFailed, kExitDownloadFailed},
+        {InstallFailure::PackageUnavailable, kExitDownloadFailed},
+        {InstallFailure::AddressRefused, kExitAddressRefused},
+        {InstallFailure::DiskFull, kExitDiskFull},
+        {InstallFailure::NotWritable, kExitNotWritable},
+        {InstallFailure::ProductBusy, kExitNotWritable},
+        {InstallFailure::UnrarMissing, kExitUnrarMissing},
+        {InstallFailure::RegistrationFailed, kExitNotRegistered},
+    };
+    for (const auto& [failure, status] : kStatuses) {
+        if (failure == outcome.failure) {
+            return status;
+        }
+    }
+    // What is left is the package itself: no archive, damaged, encrypted,
+    // unsafe or without the main program.
+    return kExitUnpackFailed;
+}
 
 int runSilentInstall(const std::string& argumentText, const std::string& folder) {
     InstallerContext& context = InstallerContext::instance();
     std::string installed = context.installedProductPath();
     if (!installed.empty()) {
-        std::cout << "already installed: " << installed << std::endl;
-        return kSilentInstalled;
+        std::cout << "already installed: " << platform::singleLine(installed) << std::endl;
+        return kExitInstalled;
     }
     if (curl_global_init(CURL_GLOBAL_ALL) != CURLE_OK) {
-        return fail(kSilentHttpInitFailed, "the HTTP library cannot be initialised");
+        return fail(kExitHttpInitFailed, "the HTTP library cannot be initialised");
     }
     context.applyLaunchParameters(extractPromoteId(argumentText), argumentText);
     context.reportEvent(0, "pc_show_install");
     // Only a successful install-information query fills the size text.
     if (context.packageSizeText.empty()) {
-        return fail(kSilentNoBackend, "the backend at " + context.apiBaseUrl +
-                                          " did not answer; nothing was installed");
+        return fail(kExitNoBackend, "the backend at " + context.apiBaseUrl +
+                                        " did not answer; nothing was installed");
     }
     std::string installFolder = folder.empty() ? platform::roamingAppDataDir() : folder;
-    std::string productFolder;
-    if (installFolder.empty() || !prepareProductFolder(context, installFolder, productFolder)) {
-        return fail(kSilentFolderFailed,
-                    "cannot create the product folder below \"" + installFolder + "\"");
-    }
+    InstallPlan plan;
+    plan.productFolder =
+        installFolder.empty() ? std::string() : productFolderFor(trimInstallFolder(installFolder));
+    plan.packageUrl = context.packageUrl;
+    InstallRun run(context, plan, std::make_unique<ConsoleObserver>(plan.productFolder));
+    run.startInstall();
     context.reportEvent(1, "pc_click_install");
     context.reportEvent(1, "pc_Installing");
-    std::cout << "installing " << context.packageUrl << " (" << context.packageSizeText << ") into "
-              << productFolder << std::endl;
-
-    ExtractResult extracted;
-    bool completed = false;
-    context.downloadDoneCallback = [&] {
-        extracted = completeInstallation(context, productFolder, mainExecutableIn(productFolder));
-        completed = true;
-    };
-    if (!downloadPackage(context) || !completed) {
-        return fail(kSilentDownloadFailed,
-                    "the package could not be downloaded from " + context.packageUrl);
-    }
-    if (!extracted.ok()) {
-        return fail(kSilentExtractFailed, std::string("the package could not be unpacked (") +
-                                              describeExtractStatus(extracted.status) + ")");
-    }
-    std::cout << "installed: " << productFolder << std::endl;
-    return kSilentInstalled;
+    std::cout << "installing " << platform::singleLine(context.packageUrl) << " ("
+              << context.packageSizeText << ") into " << platform::singleLine(plan.productFolder)
+              << std::endl;
+    return exitStatusFor(run.run());
 }

@@ -4,7 +4,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 
+#include "app/silent.h"
 #include "context/installer_context.h"
 #include "duilib/UIlib.h"
 #include "platform/platform.h"
@@ -19,7 +21,19 @@ std::string promotionIdFrom(const std::string& argumentText) {
     size_t end = (dot != std::string::npos && dot > underscore) ? dot : argumentText.size();
     std::string id = argumentText.substr(underscore + 1, end - underscore - 1);
     size_t paren = id.find('(');
-    return paren == std::string::npos ? id : id.substr(0, paren);
+    if (paren != std::string::npos) {
+        id.resize(paren);
+    }
+    // The id travels in a request header and in the comma-separated state
+    // files: control bytes go (as for the header) and commas become ";".
+    std::string clean;
+    for (char c : id) {
+        auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            clean += c == ',' ? ';' : c;
+        }
+    }
+    return clean;
 }
 
 namespace {
@@ -88,6 +102,14 @@ int runInstaller(const std::string& argumentText) {
     InstallerContext& context = InstallerContext::instance();
     if (context.launchInstalledIfPresent()) {
         return 0;
+    }
+    // Without a display the window would run unseen for ever; say so before
+    // anything reaches the backend.
+    if (DuiLib::IsNullBackend()) {
+        std::cerr << "hobnar-setup: there is no display to show the installer on; "
+                     "--silent installs without one"
+                  << std::endl;
+        return kExitNoDisplay;
     }
     CURLcode init = curl_global_init(CURL_GLOBAL_ALL);
     if (init != CURLE_OK) {

@@ -3,14 +3,16 @@
 // first event, then the window and its message loop.
 //
 // Contract: runs on the process's first thread, which becomes the window
-// thread; nothing here throws; the exit code is 0 on every path.
+// thread; nothing here throws.  The exit code is 0 on every path but one:
+// without a display the program says so and ends with kExitNoDisplay.
 #pragma once
 
 #include <string>
 
 // The promotion id in an argument text: what follows the last "_", up to the
 // last "." when that comes later, cut at the first "(" ("setup_10086(1).exe"
-// gives "10086"); empty without a "_".
+// gives "10086"); empty without a "_".  Control bytes are dropped and commas
+// become ";".
 std::string promotionIdFrom(const std::string& argumentText);
 
 // promotionIdFrom, and the id's bytes written to <local app data>/hobnarAudio/
@@ -23,5 +25,5 @@ std::string extractPromoteId(const std::string& argumentText);
 // <prefix>/share/hobnar-setup/skin next to <prefix>/bin.
 std::string skinFolderFor(const std::string& programFolder);
 
-// The whole run.  Returns the process exit code (always 0).
+// The whole run.  Returns the process exit code.
 int runInstaller(const std::string& argumentText);

@@ -36,17 +36,32 @@ struct InstallInfo {
     std::string size;
     std::string url;
     std::string version;
+    // The package's SHA-256 as 64 lower-case hex digits; empty when the reply
+    // announced none, or announced something that is no such digest
+    // (sha256Malformed then tells which).
+    std::string sha256;
+    bool sha256Malformed = false;
 };
 
 // ---- Transport ---------------------------------------------------------------
 // POSTs a JSON body with the "promoteid:" and JSON content-type headers; does
-// not follow redirects.  Returns whatever reply body arrived, any status.
+// not follow redirects.  Returns whatever reply body arrived, any status (at
+// most kMaxReplyBytes of it).  Only http and https are spoken.
 std::string postJson(const std::string& promoteId, const std::string& url, const std::string& body);
-// GETs a URL with the "promoteid:" header, following redirects.  The body when
-// the final status is 200 or 201 (also when the transfer broke off later),
-// else an empty string.
+// GETs a URL with the "promoteid:" header, following up to ten redirects
+// over http and https.  The body when the final status is 200 or 201 (also
+// when the transfer broke off later), else an empty string; a body larger
+// than kMaxReplyBytes is refused (empty).
 std::string httpGet(const std::string& promoteId, const std::string& url);
-// libcurl write callback: appends to the std::string at `buffer`.
+// Replies are small documents; anything larger is refused unread.
+constexpr size_t kMaxReplyBytes = 64 * 1024;
+// A reply as it arrives, never longer than kMaxReplyBytes.
+struct CappedReply {
+    std::string text;
+    bool overflowed = false;  // more came: the transfer was ended
+};
+// libcurl write callback: appends to the CappedReply at `buffer`; ends the
+// transfer (answers 0) once the reply would grow past its cap.
 size_t appendToString(char* data, size_t size, size_t count, void* buffer);
 
 // ---- Operation-log events ----------------------------------------------------
@@ -63,7 +78,8 @@ std::string buildQueryString(const ClientFacts& facts);
 std::string formatSize(std::string text);
 
 // Reading the replies.  Each maps every malformed reply (not JSON, wrong member
-// types, missing members) onto the outcome of an unsuccessful one.
+// types, missing members, larger than kMaxReplyBytes, nested deeper than a
+// reply ever is) onto the outcome of an unsuccessful one.
 // Size text from a getSize reply, or empty.
 std::string sizeFromReply(const std::string& reply);
 // Channel from a getApkChannel reply: empty for an empty reply, "guanwang"
@@ -71,5 +87,7 @@ std::string sizeFromReply(const std::string& reply);
 std::string channelFromReply(const std::string& reply);
 // Install information from a getInstallInfo reply, or nullopt.
 std::optional<InstallInfo> installInfoFromReply(const std::string& reply);
+// The digest in lower case when `text` is 64 hexadecimal digits, else empty.
+std::string normalizedSha256(const std::string& text);
 
 }  // namespace backend

@@ -12,6 +12,24 @@ namespace {
 
 constexpr long kConnectTimeoutSeconds = 10;
 constexpr long kTotalTimeoutSeconds = 20;
+constexpr long kMaxRedirects = 10;
+// What of a reply goes into the log: enough to recognise it.
+constexpr size_t kLoggedReplyBytes = 200;
+
+std::string loggedReply(const std::string& reply) {
+    if (reply.size() <= kLoggedReplyBytes) {
+        return reply;
+    }
+    return reply.substr(0, kLoggedReplyBytes) + "... (" + std::to_string(reply.size()) + " bytes)";
+}
+
+// Only http and https, redirects included: a spoofed reply must not make
+// us speak other protocols to other hosts and ports.
+void restrictProtocols(CURL* curl) {
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
+}
 
 // The promotion id comes from the command line; control bytes in it would let
 // it forge further header lines, so they never reach the wire.
@@ -52,25 +70,38 @@ class Transfer {
 }  // namespace
 
 size_t appendToString(char* data, size_t size, size_t count, void* buffer) {
-    static_cast<std::string*>(buffer)->append(data, size * count);
-    return size * count;
+    auto* reply = static_cast<CappedReply*>(buffer);
+    size_t bytes = size * count;
+    if (reply->text.size() + bytes > kMaxReplyBytes) {
+        reply->overflowed = true;
+        return 0;  // ends the transfer
+    }
+    // libcurl calls from C: nothing may be thrown back through it.
+    try {
+        reply->text.append(data, bytes);
+    } catch (...) {
+        reply->overflowed = true;
+        return 0;
+    }
+    return bytes;
 }
 
 std::string postJson(const std::string& promoteId, const std::string& url,
                      const std::string& body) {
-    std::string result;
+    CappedReply reply;
     Transfer transfer;
     CURL* curl = transfer.handle();
     if (!curl) {
-        return result;
+        return {};
     }
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     transfer.addHeader(promoteIdHeader(promoteId));
     transfer.addHeader("Content-Type:application/json;charset=utf-8");
     transfer.useHeaders();
     curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &result);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, appendToString);
+    restrictProtocols(curl);
     // A backend that accepts and never answers must not hold the window
     // thread for ever: the same bounds as a GET.
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
@@ -80,12 +111,12 @@ std::string postJson(const std::string& promoteId, const std::string& url,
     if (res != CURLE_OK) {
         std::cerr << "curl_easy_perform() failed: " << curl_easy_strerror(res) << "\n";
     }
-    platform::debugLog("res data:" + result);
-    return result;
+    platform::debugLog("res data:" + loggedReply(reply.text));
+    return reply.text;
 }
 
 std::string httpGet(const std::string& promoteId, const std::string& url) {
-    std::string reply;
+    CappedReply reply;
     Transfer transfer;
     CURL* curl = transfer.handle();
     if (!curl) {
@@ -94,10 +125,11 @@ std::string httpGet(const std::string& promoteId, const std::string& url) {
     }
     transfer.addHeader(promoteIdHeader(promoteId));
     transfer.useHeaders();
-    std::cout << "serverUrl:" << url << std::endl;
+    std::cout << "serverUrl:" << platform::singleLine(url) << std::endl;
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_HEADER, 0L);
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    restrictProtocols(curl);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, kTotalTimeoutSeconds);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
@@ -113,8 +145,13 @@ std::string httpGet(const std::string& promoteId, const std::string& url) {
         platform::debugLog("get app size failed ");
         return {};
     }
+    if (reply.overflowed) {
+        platform::debugLog("reply larger than " + std::to_string(kMaxReplyBytes) +
+                           " bytes refused");
+        return {};
+    }
     platform::debugLog("get app size finished ");
-    return reply;
+    return reply.text;
 }
 
 }  // namespace backend

@@ -1,4 +1,6 @@
 // The client information queries: query string, size text and the replies.
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <iomanip>
 #include <locale>
@@ -34,8 +36,42 @@ std::string queryValue(const std::string& value) {
     return out;
 }
 
-// The reply envelope: the parsed object when "success" is the string "1".
-std::optional<json> successfulPayload(const std::string& reply) {
+// Our replies nest two levels ({"obj":{...}}); far deeper nesting is hostile
+// (a parser or a destructor may recurse once per level).
+constexpr int kMaxReplyDepth = 8;
+
+// The deepest nesting of arrays and objects, counted outside strings; stops
+// counting once past `limit`.
+int nestingDepth(const std::string& text, int limit) {
+    int depth = 0;
+    int deepest = 0;
+    bool inString = false;
+    for (size_t i = 0; i < text.size() && deepest <= limit; ++i) {
+        char c = text[i];
+        if (inString) {
+            if (c == '\\') {
+                ++i;
+            } else if (c == '"') {
+                inString = false;
+            }
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            deepest = std::max(deepest, ++depth);
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return deepest;
+}
+
+// The reply envelope: the parsed document, when the reply is a sane JSON
+// object whose "success" is the string "1".  The payload is read in place,
+// never copied.
+std::optional<json> successfulEnvelope(const std::string& reply) {
+    if (reply.size() > kMaxReplyBytes || nestingDepth(reply, kMaxReplyDepth) > kMaxReplyDepth) {
+        return std::nullopt;
+    }
     json document = json::parse(reply, nullptr, false, false);
     if (!document.is_object()) {
         return std::nullopt;
@@ -44,8 +80,14 @@ std::optional<json> successfulPayload(const std::string& reply) {
     if (success == document.end() || !success->is_string() || success->get<std::string>() != "1") {
         return std::nullopt;
     }
+    return document;
+}
+
+// The envelope's "obj", or null when absent.
+const json& payloadOf(const json& document) {
+    static const json kNothing;
     auto payload = document.find("obj");
-    return payload == document.end() ? json() : *payload;
+    return payload == document.end() ? kNothing : *payload;
 }
 
 std::optional<std::string> stringMember(const json& object, const char* key) {
@@ -95,11 +137,11 @@ std::string sizeFromReply(const std::string& reply) {
     if (reply.empty()) {
         return {};
     }
-    std::optional<json> payload = successfulPayload(reply);
-    if (!payload || !payload->is_string()) {
+    std::optional<json> document = successfulEnvelope(reply);
+    if (!document || !payloadOf(*document).is_string()) {
         return {};
     }
-    std::string bytes = payload->get<std::string>();
+    std::string bytes = payloadOf(*document).get<std::string>();
     return startsWithNumber(bytes) ? formatSize(bytes) : std::string();
 }
 
@@ -107,12 +149,13 @@ std::string channelFromReply(const std::string& reply) {
     if (reply.empty()) {
         return {};
     }
-    std::optional<json> payload = successfulPayload(reply);
-    if (!payload) {
+    std::optional<json> document = successfulEnvelope(reply);
+    if (!document) {
         return "guanwang";
     }
-    std::optional<std::string> promoteId = stringMember(*payload, "promoteId");
-    std::optional<std::string> channel = stringMember(*payload, "apkChannel");
+    const json& payload = payloadOf(*document);
+    std::optional<std::string> promoteId = stringMember(payload, "promoteId");
+    std::optional<std::string> channel = stringMember(payload, "apkChannel");
     if (!promoteId || !channel || channel->empty()) {
         return "guanwang";
     }
@@ -123,17 +166,39 @@ std::optional<InstallInfo> installInfoFromReply(const std::string& reply) {
     if (reply.empty()) {
         return std::nullopt;
     }
-    std::optional<json> payload = successfulPayload(reply);
-    if (!payload) {
+    std::optional<json> document = successfulEnvelope(reply);
+    if (!document) {
         return std::nullopt;
     }
-    std::optional<std::string> size = stringMember(*payload, "size");
-    std::optional<std::string> url = stringMember(*payload, "url");
-    std::optional<std::string> version = stringMember(*payload, "version");
+    const json& payload = payloadOf(*document);
+    std::optional<std::string> size = stringMember(payload, "size");
+    std::optional<std::string> url = stringMember(payload, "url");
+    std::optional<std::string> version = stringMember(payload, "version");
     if (!size || !url || !version || !startsWithNumber(*size)) {
         return std::nullopt;
     }
-    return InstallInfo{*size, *url, *version};
+    InstallInfo info{*size, *url, *version, "", false};
+    if (payload.contains("sha256")) {
+        std::optional<std::string> digest = stringMember(payload, "sha256");
+        info.sha256 = digest ? normalizedSha256(*digest) : std::string();
+        info.sha256Malformed = info.sha256.empty();
+    }
+    return info;
+}
+
+std::string normalizedSha256(const std::string& text) {
+    if (text.size() != 64) {
+        return {};
+    }
+    std::string digest;
+    for (char c : text) {
+        char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (!std::isxdigit(static_cast<unsigned char>(c))) {
+            return {};
+        }
+        digest += lower;
+    }
+    return digest;
 }
 
 }  // namespace backend

@@ -7,8 +7,7 @@
 //
 // The last line on standard output is "result seconds=S bytes=B" (bytes: the
 // downloaded archive's size, or the number of entries written).  The caller
-// provides a throw-away HOME and registry file: building the context writes
-// the start-up values like the installer does.
+// provides a throw-away HOME.
 #include <curl/curl.h>
 
 #include <chrono>
@@ -16,8 +15,10 @@
 #include <iostream>
 #include <string>
 
-#include "context/installer_context.h"
-#include "install/install.h"
+#include <filesystem>
+
+#include "install/download.h"
+#include "install/extract.h"
 #include "platform/platform.h"
 
 namespace {
@@ -31,18 +32,17 @@ int runDownload(const std::string& url, const std::string& installFolder) {
         std::cerr << "hobnar-bench: curl_global_init failed" << std::endl;
         return 1;
     }
-    InstallerContext context;
-    context.packageUrl = url;
-    context.setInstallDir(productFolderFor(installFolder));
-    if (!createProductFolder(context.installDir)) {
-        std::cerr << "hobnar-bench: cannot create " << context.installDir << std::endl;
-        return 1;
-    }
+    std::string productFolder = productFolderFor(installFolder);
+    std::error_code error;
+    std::filesystem::create_directories(productFolder, error);
+    DownloadRequest request;
+    request.url = url;
+    request.archivePath = archivePathFor(productFolder);
     auto start = std::chrono::steady_clock::now();
-    bool done = downloadPackage(context);
+    bool done = downloadPackage(request).ok();
     double seconds = secondsSince(start);
     std::int64_t bytes = -1;
-    platform::FileHandle archive = platform::openFileForAppend(archivePathFor(context.installDir));
+    platform::FileHandle archive = platform::openFileForAppend(request.archivePath);
     if (archive.isOpen()) {
         bytes = platform::fileSize(archive);
         platform::closeFile(archive);

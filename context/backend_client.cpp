@@ -1,7 +1,10 @@
 // The context's side of the backend client: every request reports the
 // context's facts and carries its promotion id.
+#include <cstdlib>
+
 #include "backend/backend.h"
 #include "context/installer_context.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -54,4 +57,9 @@ void InstallerContext::getInstallInfo() {
     packageUrl = info->url;
     version = info->version;
     packageSizeText = backend::formatSize(info->size);
+    packageSizeBytes = std::strtoll(info->size.c_str(), nullptr, 10);
+    packageSha256 = info->sha256;
+    if (info->sha256Malformed) {
+        platform::debugLog("the announced package digest is malformed; it is not used");
+    }
 }

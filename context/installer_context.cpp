@@ -16,10 +16,12 @@ std::string readRegistryString(std::string subKey, std::string valueName) {
     return value->substr(0, value->find('\0'));
 }
 
-void writeRegistryString(std::string subKey, std::string valueName, std::string data) {
+bool writeRegistryString(std::string subKey, std::string valueName, std::string data) {
     if (!platform::registryWrite(subKey, valueName, data)) {
         platform::debugLog("创建注册表失败");
+        return false;
     }
+    return true;
 }
 
 InstallerContext& InstallerContext::instance() {
@@ -55,10 +57,12 @@ InstallerContext::InstallerContext() {
     writeRegistryString(registryKeyPath, "apkId", apkId);
     installedVersion = readRegistryString(registryKeyPath, "version");
 
+    // Only an identifier newGuidId could have made is adopted: anything else
+    // (a 10 MB field, a shifted field) would break every request for good.
     pcId = readRegistryString(registryKeyPath, "pcId");
-    if (pcId.empty()) {
+    if (!isDeviceId(pcId)) {
         pcId = readPcIdFromParamData();
-        if (pcId.empty()) {
+        if (!isDeviceId(pcId)) {
             pcId = identity::newGuidId();
         }
         writeRegistryString(registryKeyPath, "pcId", pcId);
@@ -77,6 +81,30 @@ InstallerContext::InstallerContext() {
     writeRegistryString(registryKeyPath, "selfPath", platform::programFilePath());
 }
 
+bool isDeviceId(const std::string& text) {
+    if (text.size() != 32) {
+        return false;
+    }
+    for (char c : text) {
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string paramDataField(const std::string& value) {
+    std::string field;
+    for (char c : value) {
+        if (c == ',') {
+            field += ';';
+        } else if (c != '\r' && c != '\n') {
+            field += c;
+        }
+    }
+    return field;
+}
+
 std::string InstallerContext::paramDataLine() const {
     const std::string fields[] = {devMode ? "TRUE" : "FALSE",
                                   version.empty() ? std::string("2.0.1") : version,
@@ -88,7 +116,9 @@ std::string InstallerContext::paramDataLine() const {
                                   logOpen};
     std::string line;
     for (const std::string& field : fields) {
-        line += field;
+        // A comma or a line break inside a value would shift the fields that
+        // a later run reads back.
+        line += paramDataField(field);
         line += ',';
     }
     return line;
@@ -130,8 +160,4 @@ std::string InstallerContext::readPcIdFromParamData() {
         return {};
     }
     return pcIdFromParamDataWord(word);
-}
-
-void InstallerContext::setInstallDir(std::string dir) {
-    installDir = std::move(dir);
 }

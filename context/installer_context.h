@@ -1,20 +1,19 @@
 // InstallerContext: the one process-wide object that the whole installer
-// shares (device identity, launch parameters, server addresses, install
-// folder, the callbacks through which the download thread reaches the
-// window), plus the registry-string routines and the "paramdata" file.
+// shares (device identity, launch parameters, server addresses), plus the
+// registry-string routines and the "paramdata" file.
 //
 // Contract:
 // - instance() builds the object on first use and never destroys it; it is
 //   safe to call from several threads at once.  The first call is made on the
 //   first thread before any other thread exists.
-// - Members are plain public data.  All writes happen on the first (window)
-//   thread; the download thread only reads members that were set before it
-//   started, and calls the two callbacks.  There is no lock.
+// - Members are plain public data, written only by context/ itself and by
+//   the program's start-up (app/), on the first thread before any other
+//   thread exists.  Everything else, the download thread included, only
+//   reads them.  There is no lock.
 // - Failures are values: an empty string means "not available".  Nothing here
 //   throws on its own.
 #pragma once
 
-#include <functional>
 #include <string>
 
 // The API base URL and package URL of one set of servers.
@@ -37,8 +36,9 @@ extern const char* const kProductRegistryKey;
 // value is missing.  The text ends at the value's first zero byte.
 std::string readRegistryString(std::string subKey, std::string valueName);
 // Sets the REG_SZ value, creating the key when needed.  A failure leaves one
-// debugger line and nothing else.
-void writeRegistryString(std::string subKey, std::string valueName, std::string data);
+// debugger line and answers false; callers that must know (the registration
+// of an installed product) look at it.
+bool writeRegistryString(std::string subKey, std::string valueName, std::string data);
 
 class InstallerContext {
   public:
@@ -50,15 +50,15 @@ class InstallerContext {
     // through instance(); tests build one context per simulated run.
     InstallerContext();
 
-    void* mainWindow = nullptr;  // the main window, owned by itself; never dereferenced here
-    std::string installDir;
     std::string paramDataPath;  // empty when the local application-data folder is unknown
     std::string promoteId = "guanwang";
-    std::function<void(double, void*)> progressCallback;
-    std::function<void()> downloadDoneCallback;
     std::string installedVersion;
     bool devMode = false;
     std::string packageSizeText;
+    // From the install information as well: the package's size in bytes
+    // (-1 unknown) and the SHA-256 it must have (empty: not announced).
+    long long packageSizeBytes = -1;
+    std::string packageSha256;
     std::string apiBaseUrl;
     std::string packageUrl;
     std::string channel = "guanwang";
@@ -77,9 +77,6 @@ class InstallerContext {
     // The "paramdata" line for the current members (no line break).
     std::string paramDataLine() const;
 
-    // Replaces installDir (the install folder, later the product folder).
-    void setInstallDir(std::string dir);
-
     // ---- Backend client: blocking HTTP on the calling thread --------------
     // POSTs a JSON body; returns whatever reply body arrived (empty on none).
     std::string postJson(std::string url, std::string body);
@@ -95,7 +92,8 @@ class InstallerContext {
     std::string getSize();
     // The distribution channel; empty when the backend did not answer.
     std::string getApkChannel();
-    // On success replaces packageUrl, version and packageSizeText.
+    // On success replaces packageUrl, version, packageSizeText and the
+    // package's size in bytes and digest.
     void getInstallInfo();
 
     // ---- Start-up decisions (first thread, before any other thread) -------
@@ -113,3 +111,9 @@ class InstallerContext {
 
 // Field 4 of a "paramdata" word, or an empty string when there is none.
 std::string pcIdFromParamDataWord(const std::string& word);
+// True for a device identifier as newGuidId makes them: 32 lower-case
+// hexadecimal digits.
+bool isDeviceId(const std::string& text);
+// A value as it may stand in a "paramdata" field: commas become ";", line
+// breaks go.
+std::string paramDataField(const std::string& value);

@@ -1,6 +1,7 @@
 // Start-up decisions: which servers this run talks to, what it records about
 // its launch, and whether the product is already installed.
-#include <fstream>
+#include <filesystem>
+#include <system_error>
 
 #include "context/endpoints.h"
 #include "context/installer_context.h"
@@ -49,7 +50,10 @@ std::string InstallerContext::installedProductPath() {
     if (path.empty() || installedVersion != kDeliveredVersion) {
         return {};
     }
-    if (!std::ifstream(path)) {
+    // Only a program file counts: a folder of that name opens as a stream on
+    // some systems, but nothing can be started from it.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(std::filesystem::u8path(path), error)) {
         return {};
     }
     return path;

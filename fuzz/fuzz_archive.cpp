@@ -11,7 +11,7 @@
 #include <sstream>
 #include <string>
 
-#include "install/install.h"
+#include "install/extract.h"
 
 namespace fs = std::filesystem;
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "install/install.h"
+#include "install/response.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // The first 8 bytes pick the resume offset and the status, the rest is the header.

@@ -1,4 +1,5 @@
-// The package download: resumable slices streamed straight into one file.
+#include "install/download.h"
+
 #include <curl/curl.h>
 
 #include <cctype>
@@ -6,106 +7,28 @@
 #include <iostream>
 #include <thread>
 #include <type_traits>
-
-#include "install/install.h"
+#include <vector>
 
 static_assert(std::is_same<curl_off_t, std::int64_t>::value,
               "the progress callback is declared with std::int64_t for curl_off_t");
 
-int lastReportedPercent = 0;
-
-int downloadPercent(std::int64_t resumeOffset, std::int64_t done, std::int64_t total) {
-    if (total <= 0) {
-        return -1;
-    }
-    double whole = static_cast<double>(resumeOffset) + static_cast<double>(total);
-    double have = static_cast<double>(resumeOffset) + static_cast<double>(done);
-    return static_cast<int>(have / whole * 100.0);
-}
-
 namespace {
 
-bool parseNumber(const std::string& text, std::int64_t& number) {
-    if (text.empty() || text.size() > 18) {
-        return false;
-    }
-    number = 0;
-    for (char c : text) {
-        if (!std::isdigit(static_cast<unsigned char>(c))) {
-            return false;
-        }
-        number = number * 10 + (c - '0');
-    }
-    return true;
-}
+constexpr long kReceiveBufferBytes = 512 * 1024;
 
-std::string trimmed(const std::string& text) {
-    size_t begin = text.find_first_not_of(" \t\r\n");
-    if (begin == std::string::npos) {
-        return {};
-    }
-    size_t end = text.find_last_not_of(" \t\r\n");
-    return text.substr(begin, end - begin + 1);
-}
+// Answers that will not change from one attempt to the next end the download
+// after this many in a row, instead of retrying for the whole schedule.
+constexpr int kLastingStatusesInARow = 5;
 
-}  // namespace
-
-ContentRange parseContentRange(const std::string& value) {
-    ContentRange range;
-    std::string text = trimmed(value);
-    const std::string unit = "bytes ";
-    size_t slash = text.find('/');
-    if (text.compare(0, unit.size(), unit) != 0 || slash == std::string::npos) {
-        return range;
-    }
-    std::string span = trimmed(text.substr(unit.size(), slash - unit.size()));
-    std::string length = text.substr(slash + 1);
-    if (length != "*" && !parseNumber(length, range.completeLength)) {
-        return range;
-    }
-    if (span == "*") {
-        range.valid = range.completeLength >= 0;
-        return range;
-    }
-    size_t dash = span.find('-');
-    if (dash == std::string::npos || !parseNumber(span.substr(0, dash), range.first) ||
-        !parseNumber(span.substr(dash + 1), range.last) || range.last < range.first) {
-        return ContentRange{};
-    }
-    range.valid = range.completeLength < 0 || range.last < range.completeLength;
-    if (!range.valid) {
-        return ContentRange{};
-    }
-    return range;
-}
-
-ResponseVerdict judgeResponse(long status, std::int64_t offset, const std::string& contentRange) {
-    ContentRange range = parseContentRange(contentRange);
-    switch (status) {
-        case 200:
-            return offset == 0 ? ResponseVerdict::Append : ResponseVerdict::Restart;
-        case 206:
-            return range.valid && range.first == offset ? ResponseVerdict::Append
-                                                        : ResponseVerdict::Reject;
-        case 416:
-            // Asking beyond the end of a file that is already whole.
-            return offset > 0 && range.valid && range.first < 0 && range.completeLength == offset
-                       ? ResponseVerdict::Complete
-                       : ResponseVerdict::Reject;
-        default:
-            return ResponseVerdict::Reject;
-    }
-}
-
-namespace {
+constexpr long kMaxRedirects = 10;
 
 // Everything one attempt's callbacks share.
 struct ArchiveSink {
-    platform::FileHandle* archive = nullptr;
     TransferProgress* progress = nullptr;
     std::string contentRange;  // of the response now being received
     bool judged = false;
     ResponseVerdict verdict = ResponseVerdict::Reject;
+    platform::IoError writeError = platform::IoError::None;  // of the archive file
 };
 
 bool startsWithNoCase(const std::string& text, const char* prefix) {
@@ -119,6 +42,14 @@ bool startsWithNoCase(const std::string& text, const char* prefix) {
     return true;
 }
 
+std::string withoutLineEnd(std::string text) {
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ')) {
+        text.pop_back();
+    }
+    size_t begin = text.find_first_not_of(' ');
+    return begin == std::string::npos ? std::string() : text.substr(begin);
+}
+
 // Redirects bring several responses into one attempt; only the headers of
 // the latest one describe the body that reaches writeToFile.
 size_t onHeaderLine(char* data, size_t size, size_t count, void* userData) {
@@ -129,33 +60,45 @@ size_t onHeaderLine(char* data, size_t size, size_t count, void* userData) {
         sink->judged = false;
         sink->progress->bodyAccepted = false;
     } else if (startsWithNoCase(line, "Content-Range:")) {
-        sink->contentRange = trimmed(line.substr(14));
+        sink->contentRange = withoutLineEnd(line.substr(14));
     }
     return size * count;
 }
 
-void judgeCurrentResponse(ArchiveSink& sink) {
+long responseStatus(const TransferProgress& progress) {
     long status = 0;
-    curl_easy_getinfo(static_cast<CURL*>(sink.progress->transfer), CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_getinfo(static_cast<CURL*>(progress.transfer), CURLINFO_RESPONSE_CODE, &status);
+    return status;
+}
+
+void logRejected(long status, const std::string& contentRange) {
+    platform::debugLog("download answered with HTTP " + std::to_string(status) +
+                       (contentRange.empty() ? "" : " (" + contentRange + ")"));
+}
+
+// A 200 to a resumed request never gets here: libcurl refuses it before the
+// first body byte (CURLE_RANGE_ERROR), and settleWithoutBody restarts the
+// file.
+void judgeCurrentResponse(ArchiveSink& sink) {
+    long status = responseStatus(*sink.progress);
     sink.verdict = judgeResponse(status, sink.progress->resumeOffset, sink.contentRange);
     sink.judged = true;
-    if (sink.verdict == ResponseVerdict::Restart) {
-        platform::debugLog("server ignored the range; the archive starts again from zero");
-        if (!platform::truncateFile(*sink.archive, 0)) {
-            sink.verdict = ResponseVerdict::Reject;
-            return;
-        }
-        sink.progress->resumeOffset = 0;
-    }
     if (sink.verdict == ResponseVerdict::Reject) {
-        platform::debugLog("download answered with HTTP " + std::to_string(status) +
-                           (sink.contentRange.empty() ? "" : " (" + sink.contentRange + ")"));
+        logRejected(status, sink.contentRange);
     }
-    sink.progress->bodyAccepted =
-        sink.verdict == ResponseVerdict::Append || sink.verdict == ResponseVerdict::Restart;
+    sink.progress->bodyAccepted = sink.verdict == ResponseVerdict::Append;
 }
 
 }  // namespace
+
+int downloadPercent(std::int64_t resumeOffset, std::int64_t done, std::int64_t total) {
+    if (total <= 0) {
+        return -1;
+    }
+    double whole = static_cast<double>(resumeOffset) + static_cast<double>(total);
+    double have = static_cast<double>(resumeOffset) + static_cast<double>(done);
+    return static_cast<int>(have / whole * 100.0);
+}
 
 std::size_t writeToFile(char* data, std::size_t size, std::size_t count, void* userData) {
     auto* sink = static_cast<ArchiveSink*>(userData);
@@ -166,43 +109,50 @@ std::size_t writeToFile(char* data, std::size_t size, std::size_t count, void* u
         return 0;
     }
     std::size_t bytes = size * count;
-    return platform::appendToFile(*sink->archive, data, bytes) ? bytes : 0;
+    DownloadState& download = *sink->progress->download;
+    sink->writeError = platform::appendToFile(download.archive, data, bytes);
+    if (sink->writeError != platform::IoError::None) {
+        return 0;
+    }
+    download.hashes.add(data, bytes);
+    return bytes;
 }
 
 int onTransferProgress(void* record, std::int64_t downloadTotal, std::int64_t downloadNow,
                        std::int64_t /*uploadTotal*/, std::int64_t /*uploadNow*/) {
     auto* progress = static_cast<TransferProgress*>(record);
+    DownloadState& download = *progress->download;
     if (!progress->bodyAccepted) {
         return 0;
     }
     int percent = downloadPercent(progress->resumeOffset, downloadNow, downloadTotal);
-    if (percent < 0 || percent == lastReportedPercent) {
+    if (percent < 0 || percent == download.lastReportedPercent) {
         return 0;
     }
-    lastReportedPercent = percent;
+    download.lastReportedPercent = percent;
     curl_off_t bytesPerSecond = 0;
     if (curl_easy_getinfo(static_cast<CURL*>(progress->transfer), CURLINFO_SPEED_DOWNLOAD_T,
                           &bytesPerSecond) != CURLE_OK) {
         bytesPerSecond = 0;
     }
-    double speed = static_cast<double>(bytesPerSecond) / 1024.0;
-    reportProgress(*progress->context, percent);
+    reportProgress(*download.request, percent, static_cast<double>(bytesPerSecond));
     std::cout << "已下载：" << percent << "%"
-              << " 下载速度：" << speed << "kb/s" << std::endl;
+              << " 下载速度：" << static_cast<double>(bytesPerSecond) / 1024.0 << "kb/s"
+              << std::endl;
     return 0;
 }
 
-void reportProgress(InstallerContext& context, double percent) {
-    if (context.progressCallback) {
+void reportProgress(const DownloadRequest& request, int percent, double bytesPerSecond) {
+    if (request.progressCallback) {
         // libcurl calls us from C: nothing may be thrown back through it.
         try {
-            context.progressCallback(percent, context.mainWindow);
+            request.progressCallback(percent, bytesPerSecond);
         } catch (...) {
             platform::debugLog("progress display failed");
         }
     }
     char number[64];
-    std::snprintf(number, sizeof number, "%f", percent);
+    std::snprintf(number, sizeof number, "%f", static_cast<double>(percent));
     platform::debugLog(std::string("当前进度:") + number + "%");
 }
 
@@ -212,26 +162,25 @@ namespace {
 // skips the body of a 416 when resuming, and refuses (CURLE_RANGE_ERROR) a
 // 200 that ignored the range before any byte is written.
 bool settleWithoutBody(ArchiveSink& sink, CURLcode result) {
-    long status = 0;
-    curl_easy_getinfo(static_cast<CURL*>(sink.progress->transfer), CURLINFO_RESPONSE_CODE, &status);
+    long status = responseStatus(*sink.progress);
+    DownloadState& download = *sink.progress->download;
     switch (judgeResponse(status, sink.progress->resumeOffset, sink.contentRange)) {
         case ResponseVerdict::Complete:
             return true;
         case ResponseVerdict::Restart:
             platform::debugLog("server ignored the range; the archive starts again from zero");
-            platform::truncateFile(*sink.archive, 0);
+            platform::truncateFile(download.archive, 0);
+            download.hashes.restart();
             return false;
         case ResponseVerdict::Append:
             // An empty body that is all there is (a zero-length remainder).
             return result == CURLE_OK;
         case ResponseVerdict::Reject:
-            platform::debugLog("download answered with HTTP " + std::to_string(status));
+            logRejected(status, sink.contentRange);
             return false;
     }
     return false;
 }
-
-constexpr long kReceiveBufferBytes = 512 * 1024;
 
 void setTransferOptions(CURL* curl, const std::string& url, ArchiveSink& sink,
                         TransferProgress& progress, const DownloadTiming& timing) {
@@ -245,6 +194,11 @@ void setTransferOptions(CURL* curl, const std::string& url, ArchiveSink& sink,
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &progress);
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    // A spoofed answer must not make us speak other protocols to other
+    // ports, nor chase redirects for ever.
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
     // The transfer runs on a thread of its own; time-outs must not use signals.
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_RESUME_FROM_LARGE,
@@ -253,80 +207,179 @@ void setTransferOptions(CURL* curl, const std::string& url, ArchiveSink& sink,
     curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
 }
 
+InstallFailure failureOfWrite(platform::IoError error) {
+    return error == platform::IoError::DiskFull ? InstallFailure::DiskFull
+                                                : InstallFailure::NotWritable;
+}
+
+// Whether another attempt could end differently: the network and the server
+// may heal; our disk, our file and a refused address will not.
+void judgeFailedAttempt(AttemptResult& attempt, CURLcode result, platform::IoError writeError) {
+    if (result == CURLE_OK) {
+        return;
+    }
+    platform::debugLog(std::string("download attempt ended: ") + curl_easy_strerror(result));
+    if (writeError != platform::IoError::None) {
+        attempt.fatal = failureOfWrite(writeError);
+    } else if (result == CURLE_URL_MALFORMAT || result == CURLE_UNSUPPORTED_PROTOCOL) {
+        attempt.fatal = InstallFailure::AddressRefused;
+    } else if (result == CURLE_TOO_MANY_REDIRECTS || result == CURLE_SSL_CONNECT_ERROR) {
+        attempt.lasting = true;
+    }
+}
+
 }  // namespace
 
-bool transferOnce(InstallerContext& context, platform::FileHandle& archive,
-                  const DownloadTiming& timing) {
-    std::string url = context.packageUrl;
+AttemptResult transferOnce(DownloadState& download) {
+    AttemptResult attempt;
+    std::string url = download.request->url;
     CURL* curl = curl_easy_init();
     if (curl == nullptr) {
-        return false;
+        return attempt;
     }
-    std::int64_t size = platform::fileSize(archive);
+    std::int64_t size = platform::fileSize(download.archive);
     if (size < 0) {
         curl_easy_cleanup(curl);
-        return false;
+        return attempt;
     }
     TransferProgress progress;
     progress.resumeOffset = size;
     progress.transfer = curl;
-    progress.context = &context;
+    progress.download = &download;
     ArchiveSink sink;
-    sink.archive = &archive;
     sink.progress = &progress;
-    setTransferOptions(curl, url, sink, progress, timing);
+    setTransferOptions(curl, url, sink, progress, download.request->timing);
 
     CURLcode result = curl_easy_perform(curl);
-    bool done = false;
-    if (sink.judged) {
-        done = result == CURLE_OK && progress.bodyAccepted;
-    } else {
-        done = settleWithoutBody(sink, result);
-    }
-    if (!done && result != CURLE_OK) {
-        platform::debugLog(std::string("download attempt ended: ") + curl_easy_strerror(result));
+    attempt.httpStatus = responseStatus(progress);
+    attempt.done =
+        sink.judged ? result == CURLE_OK && progress.bodyAccepted : settleWithoutBody(sink, result);
+    if (!attempt.done) {
+        judgeFailedAttempt(attempt, result, sink.writeError);
     }
     curl_easy_cleanup(curl);
-    return done;
+    return attempt;
 }
 
-bool downloadPackage(InstallerContext& context, const DownloadTiming& timing) {
-    if (context.installDir.empty()) {
-        // ".rar" alone would land in whatever the working folder is.
-        platform::debugLog("no install folder; nothing downloaded");
-        return false;
-    }
-    std::string archivePath = archivePathFor(context.installDir);
-    // Never continue a file left by an earlier run.
-    if (platform::fileExists(archivePath)) {
-        platform::removeFile(archivePath);
-    }
-    platform::FileHandle archive = platform::openFileForAppend(archivePath);
-    if (!archive.isOpen()) {
-        platform::debugLog("cannot open the archive file " + archivePath);
-        return false;
-    }
-    platform::truncateFile(archive, 0);
+namespace {
 
-    bool done = false;
-    for (int attempt = 1; attempt <= timing.attempts && !done; ++attempt) {
-        done = transferOnce(context, archive, timing);
-        if (!done) {
-            std::this_thread::sleep_for(timing.pause);
-        }
+std::string readRecord(const std::string& path) {
+    platform::FileHandle file = platform::openFileForReading(path);
+    std::string text = platform::readAll(file, 4096);
+    platform::closeFile(file);
+    return text;
+}
+
+// Feeds what an earlier run wrote through the hashes: these bytes arrived
+// before this process began, so this is their first reading here.
+bool hashExistingBytes(DownloadState& download) {
+    platform::FileHandle file = platform::openFileForReading(download.request->archivePath);
+    std::vector<char> chunk(kReceiveBufferBytes);
+    std::int64_t got = 0;
+    while (file.isOpen() && (got = platform::readSome(file, chunk.data(), chunk.size())) > 0) {
+        download.hashes.add(chunk.data(), static_cast<std::size_t>(got));
     }
-    platform::closeFile(archive);
-    if (!done) {
-        platform::debugLog("download failed after " + std::to_string(timing.attempts) +
-                           " attempts");
+    platform::closeFile(file);
+    return got == 0;
+}
+
+bool continueEarlierArchive(DownloadState& download) {
+    const DownloadRequest& request = *download.request;
+    if (!request.resume || request.identity.empty() ||
+        readRecord(downloadRecordPath(request.archivePath)) != request.identity) {
         return false;
     }
-    if (context.downloadDoneCallback) {
-        try {
-            context.downloadDoneCallback();
-        } catch (...) {
-            platform::debugLog("the completion after the download failed");
-        }
+    download.archive = platform::openFileForAppend(request.archivePath);
+    std::int64_t held = platform::fileSize(download.archive);
+    bool fits = held >= 0 && (request.expectedSize < 0 || held <= request.expectedSize);
+    if (!download.archive.isOpen() || !fits || !hashExistingBytes(download)) {
+        platform::closeFile(download.archive);
+        download.hashes.restart();
+        return false;
+    }
+    download.resumed = true;
+    platform::debugLog("continuing the archive an earlier run left: " +
+                       std::to_string(platform::fileSize(download.archive)) + " bytes");
+    return true;
+}
+
+// A fresh archive, never a file left by an earlier run (a link planted
+// under its name is removed, not written through), and the record that
+// lets a later run continue it.
+bool openFreshArchive(DownloadState& download) {
+    const DownloadRequest& request = *download.request;
+    platform::removeFile(request.archivePath);
+    platform::removeFile(downloadRecordPath(request.archivePath));
+    download.archive = platform::createNewFile(request.archivePath);
+    if (!download.archive.isOpen()) {
+        platform::debugLog("cannot create the archive file " + request.archivePath);
+        return false;
+    }
+    if (request.resume && !request.identity.empty()) {
+        platform::FileHandle record =
+            platform::createNewFile(downloadRecordPath(request.archivePath));
+        platform::appendToFile(record, request.identity.data(), request.identity.size());
+        platform::closeFile(record);
     }
     return true;
+}
+
+InstallOutcome runAttempts(DownloadState& download) {
+    const DownloadTiming& timing = download.request->timing;
+    int lastingInARow = 0;
+    for (int attempt = 1; attempt <= timing.attempts; ++attempt) {
+        AttemptResult result = transferOnce(download);
+        if (result.done) {
+            return {};
+        }
+        if (result.fatal != InstallFailure::None) {
+            return {result.fatal, result.httpStatus, ""};
+        }
+        bool lastingStatus = isLastingStatus(result.httpStatus);
+        lastingInARow = lastingStatus || result.lasting ? lastingInARow + 1 : 0;
+        if (lastingInARow >= kLastingStatusesInARow) {
+            platform::debugLog("the package address keeps refusing (HTTP " +
+                               std::to_string(result.httpStatus) + "); giving up");
+            return {
+                lastingStatus ? InstallFailure::PackageUnavailable : InstallFailure::AddressRefused,
+                result.httpStatus, ""};
+        }
+        std::this_thread::sleep_for(timing.pause);
+    }
+    platform::debugLog("download failed after " + std::to_string(timing.attempts) + " attempts");
+    return {InstallFailure::DownloadFailed, 0, ""};
+}
+
+}  // namespace
+
+std::string downloadRecordPath(const std::string& archivePath) {
+    return archivePath + ".download";
+}
+
+InstallOutcome downloadPackage(const DownloadRequest& request, DownloadedPackage* downloaded) {
+    DownloadState download(request);
+    if (request.archivePath.empty() ||
+        (!continueEarlierArchive(download) && !openFreshArchive(download))) {
+        return {InstallFailure::NotWritable, 0, request.archivePath};
+    }
+    InstallOutcome outcome = runAttempts(download);
+    platform::closeFile(download.archive);
+    if (outcome.failure == InstallFailure::DiskFull ||
+        outcome.failure == InstallFailure::NotWritable) {
+        // What a full disk left is of no use, and it holds the space.
+        platform::removeFile(request.archivePath);
+        platform::removeFile(downloadRecordPath(request.archivePath));
+    }
+    if (!outcome.ok()) {
+        return outcome;
+    }
+    if (downloaded) {
+        downloaded->sha256 = download.hashes.sha256Hex();
+        downloaded->prehash = download.hashes.prehash();
+        downloaded->resumed = download.resumed;
+    }
+    if (request.downloadDoneCallback) {
+        request.downloadDoneCallback();
+    }
+    return outcome;
 }

@@ -2,13 +2,17 @@
 #include <algorithm>
 #include <cctype>
 #include <clocale>
+#include <cstdint>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <ostream>
 #include <vector>
 
-#include "install/install.h"
+#include "install/extract.h"
 #include "install/unrar_api.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -16,7 +20,7 @@ struct UnrarLibrary {
     unrar::OpenArchiveExFn openArchive = nullptr;
     unrar::CloseArchiveFn closeArchive = nullptr;
     unrar::ReadHeaderExFn readHeader = nullptr;
-    unrar::ProcessFileFn processFile = nullptr;
+    unrar::ProcessFileWFn processFile = nullptr;
 };
 
 template <typename Function>
@@ -31,19 +35,26 @@ bool resolve(void* library, const char* name, Function& function) {
 
 UnrarLibrary loadUnrarLibrary() {
     UnrarLibrary api;
-    void* library = platform::loadLibrary("libunrar.so.5");
+    void* library = platform::loadLibrary(platform::unrarLibraryName());
     if (library == nullptr || !resolve(library, "RAROpenArchiveEx", api.openArchive) ||
         !resolve(library, "RARCloseArchive", api.closeArchive) ||
         !resolve(library, "RARReadHeaderEx", api.readHeader) ||
-        !resolve(library, "RARProcessFile", api.processFile)) {
+        !resolve(library, "RARProcessFileW", api.processFile)) {
         return UnrarLibrary{};
     }
     return api;
 }
 
-// Loaded once per process and never unloaded.
+// Loaded once per process and never unloaded.  A library that was missing
+// is looked for again next time: it may have been installed meanwhile, and a
+// retry must then find it.
 const UnrarLibrary* unrarLibrary() {
-    static const UnrarLibrary api = loadUnrarLibrary();
+    static std::mutex mutex;
+    static UnrarLibrary api;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (api.openArchive == nullptr) {
+        api = loadUnrarLibrary();
+    }
     return api.openArchive != nullptr ? &api : nullptr;
 }
 
@@ -72,7 +83,33 @@ bool isSafeEntry(const unrar::HeaderDataEx& header, const std::string& name) {
     }
     // A link is only as safe as its target; an unknown target is refused.
     std::wstring target = header.RedirName ? std::wstring(header.RedirName) : std::wstring();
-    return !target.empty() && isContainedEntryPath(fromWide(target));
+    return !target.empty() && isContainedEntryPath(platform::fromWide(target));
+}
+
+std::uint64_t unpackedSize(const unrar::HeaderDataEx& header) {
+    return (static_cast<std::uint64_t>(header.UnpSizeHigh) << 32) | header.UnpSize;
+}
+
+// The library says only that a file could not be created or written; a
+// volume without room for the entry tells a full disk from a folder that
+// refuses writing.
+ExtractStatus statusOfProcessing(int processed, const unrar::HeaderDataEx& header,
+                                 const std::string& folder) {
+    switch (processed) {
+        case unrar::kSuccess:
+            return ExtractStatus::Ok;
+        case unrar::kMissingPassword:
+        case unrar::kBadPassword:
+            return ExtractStatus::Encrypted;
+        case unrar::kCreateError:
+        case unrar::kWriteError: {
+            std::optional<platform::DiskSpace> space = platform::diskSpace(folder);
+            bool full = space && space->freeBytes < unpackedSize(header) + 64 * 1024;
+            return full ? ExtractStatus::DiskFull : ExtractStatus::NotWritable;
+        }
+        default:
+            return ExtractStatus::DamagedEntry;
+    }
 }
 
 ExtractResult extractEntries(const UnrarLibrary& api, void* archive,
@@ -80,7 +117,7 @@ ExtractResult extractEntries(const UnrarLibrary& api, void* archive,
     ExtractResult result;
     auto header = std::make_unique<unrar::HeaderDataEx>();
     std::vector<wchar_t> linkTarget(4096);
-    std::string destination = productFolder;
+    std::wstring destination = platform::toWide(productFolder);
     for (;;) {
         std::memset(header.get(), 0, sizeof *header);
         std::fill(linkTarget.begin(), linkTarget.end(), L'\0');
@@ -91,20 +128,23 @@ ExtractResult extractEntries(const UnrarLibrary& api, void* archive,
             break;
         }
         if (read != unrar::kSuccess) {
-            result.status = ExtractStatus::DamagedEntry;
+            // Encrypted headers open without a password but cannot be read.
+            bool locked = read == unrar::kMissingPassword || read == unrar::kBadPassword;
+            result.status = locked ? ExtractStatus::Encrypted : ExtractStatus::DamagedEntry;
             break;
         }
         header->FileNameW[1023] = L'\0';
-        std::string name = fromWide(header->FileNameW);
-        namesOut << name << '\n';
-        if (!isSafeEntry(*header, name)) {
-            result.status = ExtractStatus::UnsafeEntry;
-            result.failedEntry = name;
-            break;
+        std::string name = platform::fromWide(header->FileNameW);
+        namesOut << platform::singleLine(name) << '\n';
+        ExtractStatus status = !isSafeEntry(*header, name) ? ExtractStatus::UnsafeEntry
+                               : (header->Flags & unrar::kEntryEncrypted) ? ExtractStatus::Encrypted
+                                                                          : ExtractStatus::Ok;
+        if (status == ExtractStatus::Ok) {
+            int processed = api.processFile(archive, unrar::kExtract, &destination[0], nullptr);
+            status = statusOfProcessing(processed, *header, productFolder);
         }
-        if (api.processFile(archive, unrar::kExtract, &destination[0], nullptr) !=
-            unrar::kSuccess) {
-            result.status = ExtractStatus::DamagedEntry;
+        if (status != ExtractStatus::Ok) {
+            result.status = status;
             result.failedEntry = name;
             break;
         }
@@ -128,6 +168,12 @@ const char* describeExtractStatus(ExtractStatus status) {
             return "a damaged entry";
         case ExtractStatus::UnsafeEntry:
             return "an entry outside the product folder";
+        case ExtractStatus::Encrypted:
+            return "an encrypted entry";
+        case ExtractStatus::DiskFull:
+            return "the disk is full";
+        case ExtractStatus::NotWritable:
+            return "a file cannot be written";
     }
     return "unknown";
 }
@@ -159,15 +205,17 @@ ExtractResult extractArchive(const std::string& archivePath, const std::string& 
     ExtractResult result;
     const UnrarLibrary* api = unrarLibrary();
     if (api == nullptr) {
-        platform::debugLog("cannot load libunrar.so.5");
+        platform::debugLog("cannot load " + platform::unrarLibraryName());
         result.status = ExtractStatus::LibraryMissing;
         return result;
     }
     useUtf8Locale();
 
-    std::string archiveName = archivePath;
+    // Wide names on every system: Windows' narrow calls would read the path
+    // in the ANSI code page.
+    std::wstring archiveName = platform::toWide(archivePath);
     unrar::OpenArchiveDataEx request{};
-    request.ArcName = &archiveName[0];
+    request.ArcNameW = &archiveName[0];
     request.OpenMode = unrar::kOpenForExtract;
     void* archive = api->openArchive(&request);
     if (archive == nullptr || request.OpenResult != unrar::kSuccess) {
@@ -175,7 +223,9 @@ ExtractResult extractArchive(const std::string& archivePath, const std::string& 
             api->closeArchive(archive);
         }
         platform::debugLog("RAROpenArchiveEx err");
-        result.status = ExtractStatus::NotAnArchive;
+        // Encrypted headers: the archive opens only with its password.
+        result.status = request.OpenResult == unrar::kMissingPassword ? ExtractStatus::Encrypted
+                                                                      : ExtractStatus::NotAnArchive;
         return result;
     }
     result = extractEntries(*api, archive, productFolder, namesOut);

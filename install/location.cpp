@@ -24,10 +24,6 @@ std::string mainExecutableIn(const std::string& productFolder) {
     return productFolder + platform::kPathSep + kMainExecutableName;
 }
 
-std::string mainExecutableFor(const std::string& installFolder) {
-    return mainExecutableIn(productFolderFor(installFolder));
-}
-
 std::string archivePathFor(const std::string& productFolder) {
     return productFolder + ".rar";
 }
@@ -79,13 +75,4 @@ std::string formatGigabytes(double gigabytes) {
 
 std::string formatFreeSpace(std::string folder) {
     return formatGigabytes(queryDiskSpaceGB(folder, false));
-}
-
-bool createProductFolder(const std::string& folder) {
-    if (folder.empty()) {
-        return false;
-    }
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    return std::filesystem::is_directory(folder, error);
 }

@@ -1,16 +1,24 @@
 // The parts of the UnRAR library's DLL interface (dll.hpp, RAR_DLL_VERSION 8)
 // that the extraction uses, declared here so that the library can be loaded
-// by name at run time.  Layouts are byte-packed, as the library builds them.
+// by name at run time.  Layouts are byte-packed, as the library builds them;
+// wchar_t is the library's own (UTF-32 here, UTF-16 in unrar.dll).
 #pragma once
 
 #include <cwchar>
+
+#include "platform/platform.h"
 
 namespace unrar {
 
 constexpr int kSuccess = 0;
 constexpr int kEndArchive = 10;
-constexpr unsigned kOpenForExtract = 1;  // RAR_OM_EXTRACT
-constexpr int kExtract = 2;              // RAR_EXTRACT
+constexpr int kCreateError = 16;
+constexpr int kWriteError = 19;
+constexpr int kMissingPassword = 22;
+constexpr int kBadPassword = 24;
+constexpr unsigned kEntryEncrypted = 0x04;  // RHDF_ENCRYPTED
+constexpr unsigned kOpenForExtract = 1;     // RAR_OM_EXTRACT
+constexpr int kExtract = 2;                 // RAR_EXTRACT
 
 #pragma pack(push, 1)
 
@@ -50,7 +58,7 @@ struct HeaderDataEx {
     unsigned int Reserved[988];
 };
 
-using CallbackFn = int (*)(unsigned int msg, long userData, long p1, long p2);
+using CallbackFn = int(PLATFORM_LIBRARY_CALL*)(unsigned int msg, long userData, long p1, long p2);
 
 struct OpenArchiveDataEx {
     char* ArcName;
@@ -71,9 +79,9 @@ struct OpenArchiveDataEx {
 
 #pragma pack(pop)
 
-using OpenArchiveExFn = void* (*)(OpenArchiveDataEx*);
-using CloseArchiveFn = int (*)(void*);
-using ReadHeaderExFn = int (*)(void*, HeaderDataEx*);
-using ProcessFileFn = int (*)(void*, int, char*, char*);
+using OpenArchiveExFn = void*(PLATFORM_LIBRARY_CALL*)(OpenArchiveDataEx*);
+using CloseArchiveFn = int(PLATFORM_LIBRARY_CALL*)(void*);
+using ReadHeaderExFn = int(PLATFORM_LIBRARY_CALL*)(void*, HeaderDataEx*);
+using ProcessFileWFn = int(PLATFORM_LIBRARY_CALL*)(void*, int, wchar_t*, wchar_t*);
 
 }  // namespace unrar

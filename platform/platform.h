@@ -10,20 +10,36 @@
 //   same for every platform.
 #pragma once
 
+// The calling convention of the C functions a loadable library exports
+// (__stdcall for 32-bit Windows DLLs such as unrar.dll).
+#if defined(_WIN32)
+#define PLATFORM_LIBRARY_CALL __stdcall
+#else
+#define PLATFORM_LIBRARY_CALL
+#endif
+
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace platform {
 
+// The separator that joins path parts: '\\' on Windows, '/' elsewhere.  The
+// Windows file functions accept '/' too, but explorer and the shell do not.
+#if defined(_WIN32)
+constexpr char kPathSep = '\\';
+#else
 constexpr char kPathSep = '/';
+#endif
 
 // ---- Known folders -------------------------------------------------------
 // Each returns an absolute folder path without a trailing separator, or an
 // empty string when the folder cannot be determined.  The folder is not
-// required to exist yet.
+// required to exist yet (on Windows the shell reports a missing one as
+// undetermined).
 
 // Per-user local application data (the installer's "hobnarAudio" state folder
 // and the default registry store live below it).
@@ -39,14 +55,17 @@ std::string programFilePath();
 std::string programDir();
 
 // ---- Diagnostics ---------------------------------------------------------
-// One line on the debugger channel (standard error here): `text` followed by
-// a line break.  Thread-safe; lines never interleave.
+// One line on the debugger channel (standard error here; on Windows
+// OutputDebugStringW and standard error): `text`, its control characters
+// escaped, followed by a line break.  Thread-safe; lines never interleave.
 void debugOutput(const std::string& text);
 // The installer's own tagged diagnostic: "QvmAudioDownCall: " + message.
 void debugLog(const std::string& message);
 
 // ---- Identity sources ----------------------------------------------------
-// 16 random bytes from the kernel, laid out as an RFC 4122 version 4 UUID.
+// 16 random bytes from the kernel, laid out as an RFC 4122 version 4 UUID
+// (on Windows CoCreateGuid's GUID, its fields in order, most significant
+// byte first).
 std::array<std::uint8_t, 16> newGuidBytes();
 
 // Facts for naming the OS version.  On Windows the numeric fields come from
@@ -68,7 +87,9 @@ std::string parseOsReleaseName(const std::string& osReleaseText);
 
 // ---- Registry store --------------------------------------------------------
 // String values under HKEY_LOCAL_MACHINE, kept in an SQLite file:
-// $HOBNAR_REGISTRY_DB, else <localAppDataDir>/hobnar/registry.db.  Key paths
+// $HOBNAR_REGISTRY_DB, else <localAppDataDir>/hobnar/registry.db (on Windows
+// REG_SZ values of the real registry, UTF-16 there: bytes that are not UTF-8
+// come back as U+FFFD, and the store's path is "HKEY_LOCAL_MACHINE").  Key paths
 // are backslash-separated ("SOFTWARE\\ZorozAvuzado"); key and value names
 // compare case-insensitively.  Each write is one transaction, so a value is
 // either the old or the new one even if the process dies mid-write, and
@@ -103,6 +124,15 @@ bool launchFile(const std::string& path);
 // Opens a URL (or file) with the desktop's default handler.
 bool openWithDefaultHandler(const std::string& target);
 
+// The Windows command line that hands `argv` to a program unchanged under the
+// parsing rules of CommandLineToArgvW and the C runtime: argv[0] in plain
+// quotes (a program name has no escapes), each other argument as it is when
+// it needs no quotes, else quoted with its quotes and the backslashes before
+// them escaped.  Empty when argv is empty or argv[0] holds a quote, which no
+// program name can.  A pure function, the same on every system; the Windows
+// layer starts programs with it.
+std::string windowsCommandLine(const std::vector<std::string>& argv);
+
 }  // namespace platform
 
 // ---- Install engine: streamed files, disk space, loadable libraries --------
@@ -117,20 +147,51 @@ struct FileHandle {
 };
 
 // Opens `path` for reading and writing, creating it (empty) when missing and
-// keeping its content otherwise.  Every write goes to the end of the file.
-// Returns a closed handle on failure.
+// keeping its content otherwise.  Every write goes to the end of the file.  A
+// link at `path` is never followed.  Returns a closed handle on failure.
 FileHandle openFileForAppend(const std::string& path);
+// Like openFileForAppend, but only a file this call creates is opened:
+// anything already at `path` (a file, a link) makes it fail.
+FileHandle createNewFile(const std::string& path);
+// Opens an existing file for reading (never through a link); a closed
+// handle when it cannot.
+FileHandle openFileForReading(const std::string& path);
+// Reads up to `size` bytes from where the last read ended: the number read,
+// 0 at the end, -1 on an error.
+std::int64_t readSome(FileHandle file, void* buffer, std::size_t size);
+// Everything left to read, but at most `limit` bytes.
+std::string readAll(FileHandle file, std::size_t limit);
 // Current size in bytes (64-bit), or -1 when it cannot be read.
 std::int64_t fileSize(FileHandle file);
-// Writes all `size` bytes at the end of the file; false when not all of them
-// could be written.
-bool appendToFile(FileHandle file, const void* data, std::size_t size);
+// Why a file operation failed.
+enum class IoError {
+    None,
+    DiskFull,  // no room left on the volume (or over the file-size limit)
+    Busy,      // the file is in use (a running program on Windows)
+    Denied,    // not allowed: a read-only folder or file
+    Other,
+};
+// Writes all `size` bytes at the end of the file.
+IoError appendToFile(FileHandle file, const void* data, std::size_t size);
 // Cuts (or extends) the file to `size` bytes; the next write goes to the new end.
 bool truncateFile(FileHandle file, std::int64_t size);
 // Closes the handle and marks it closed; a closed handle is left alone.
 void closeFile(FileHandle& file);
 // Deletes a file (not a folder); true when it is gone afterwards.
 bool removeFile(const std::string& path);
+
+// Takes an exclusive lock on the file at `path` (created when missing, never
+// through a link), held until the handle is closed or the process ends.
+// `busy` tells a lock held by another process from a file that cannot be
+// opened at all; both give a closed handle.
+FileHandle lockFile(const std::string& path, bool& busy);
+// A new, empty folder of our own in `parent`, named `prefix` and a few
+// random characters; nobody else can have prepared it.  Empty on failure.
+std::string makeFreshFolder(const std::string& parent, const std::string& prefix);
+// Moves a file, link or folder to `to` in one step, replacing a file or a
+// link already there (never writing through it); a folder already at `to`
+// is not replaced.  Both must be on one volume.
+IoError moveReplacing(const std::string& from, const std::string& to);
 
 // Size and free bytes of the volume holding an existing path.  freeBytes are
 // all free bytes of the volume, including those reserved for the superuser.
@@ -144,8 +205,37 @@ std::optional<DiskSpace> diskSpace(const std::string& path);
 // A shared library loaded by file name (searched the system's usual way), or
 // nullptr.  It stays loaded until the process ends.
 void* loadLibrary(const std::string& name);
+// The file name of the UnRAR library: libunrar.so.5 here, unrar.dll on Windows.
+std::string unrarLibraryName();
 // The address of an exported symbol of a loaded library, or nullptr.
 void* librarySymbol(void* library, const std::string& symbol);
+
+}  // namespace platform
+
+// ---- Text and shortcuts ----------------------------------------------------
+namespace platform {
+
+// UTF-8 to wchar_t text (UTF-32 here, UTF-16 where wchar_t has 16 bits) and
+// back; bytes that are not UTF-8, and lone surrogates, become U+FFFD.
+std::wstring toWide(const std::string& text);
+std::string fromWide(const std::wstring& text);
+// True when the bytes are well-formed UTF-8.
+bool isUtf8(const std::string& text);
+// The text with every control character (line breaks, tabs, escape...)
+// written as a visible escape, so outside text quoted in an output line can
+// never start another line or move the cursor.
+std::string singleLine(const std::string& text);
+
+// The file name of a desktop shortcut called `displayName`: a freedesktop
+// entry "<displayName>.desktop" here, a shell link "<displayName>.lnk" on
+// Windows.
+std::string shortcutFileName(const std::string& displayName);
+// Writes the shortcut at `linkPath`: it starts `target` in the target's
+// folder and is called `displayName`.  Missing parent folders are made.  A
+// file or link already at `linkPath` is replaced, never written through.
+// False when nothing could be written.
+bool writeShortcut(const std::string& target, const std::string& displayName,
+                   const std::string& linkPath);
 
 }  // namespace platform
 
@@ -155,5 +245,29 @@ namespace platform {
 // Lets a listening socket (a descriptor or SOCKET value) queue up to
 // `backlog` connections not yet accepted.  False when it cannot.
 bool setListenBacklog(long long socket, int backlog);
+
+}  // namespace platform
+
+// ---- Digests -------------------------------------------------------------------
+namespace platform {
+
+// Incremental SHA-256 with the system's implementation (the one that uses
+// the processor's SHA instructions where it has them).  One object per
+// thread; hex() ends it.
+class Sha256 {
+  public:
+    Sha256();
+    ~Sha256();
+    Sha256(const Sha256&) = delete;
+    Sha256& operator=(const Sha256&) = delete;
+    void add(const void* data, std::size_t size);
+    // The digest as 64 lower-case hex digits; empty when the system could
+    // not compute it.
+    std::string hex();
+
+  private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
 
 }  // namespace platform

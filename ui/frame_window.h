@@ -1,40 +1,42 @@
 // CFrameWindowWnd: the installer's only window.  A borderless skinned window
-// built from "main.xml": caption dragging, rounded corners, the four pages of
-// "switch" (0 start, 1 custom install, 2 installing, 3 finished) plus the
-// failure page, the progress display and every button's action.
+// built from "main.xml": caption dragging, rounded corners, the pages of
+// "switch" (start, custom install, installing, finished, failed), the
+// progress display and every button's action.
 //
 // Contract:
 // - Created on the heap by the program entry and deleted by itself after its
-//   last message (OnFinalMessage).  The installer context keeps a plain,
-//   non-owning pointer to it (mainWindow).
-// - Everything runs on the window thread except what the download thread
-//   reaches through the context's callbacks: onProgress and the completion.
-//   Those never touch a control or a timer: they post messages to the window
-//   (WM_INSTALL_*), which the window thread applies in order.  Once the
-//   window is destroyed such posts are dropped, and a completion that has not
-//   yet taken the window's paths does nothing.
+//   last message (OnFinalMessage).
+// - Everything runs on the window thread.  An install run reports from the
+//   download thread through its observer, which only posts WM_INSTALL_*
+//   messages to this window's handle; they are applied here, in order.  Once
+//   the window is destroyed such posts are refused, so a run that outlives
+//   the window touches nothing of it.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "duilib/UIlib.h"
+#include "install/install.h"
 
 using DuiLib::LPARAM;
 using DuiLib::LRESULT;
 using DuiLib::UINT;
 using DuiLib::WPARAM;
 
-// Messages the window posts to itself from the download thread.
+// Messages an install run posts to the window.
 constexpr UINT WM_INSTALL_PROGRESS = DuiLib::WM_USER + 1;  // wParam: whole percentage
 constexpr UINT WM_INSTALL_FINISHED = DuiLib::WM_USER + 2;  // show the finished page
-constexpr UINT WM_INSTALL_FAILED = DuiLib::WM_USER + 3;    // wParam: InstallFailure
+constexpr UINT WM_INSTALL_FAILED =
+    DuiLib::WM_USER + 3;  // wParam: InstallFailure, lParam: HTTP status
 
-// Why an installation stopped; shown on the failure page.
-enum class InstallFailure : int {
-    DownloadFailed = 1,  // every download attempt failed
-    ExtractFailed = 2,   // the archive could not be unpacked
-};
+// Pages of "switch" and the installing page's background timer.
+constexpr int kStartPage = 0;
+constexpr int kCustomPage = 1;
+constexpr int kInstallingPage = 2;
+constexpr int kFinishedPage = 3;
+constexpr int kFailedPage = 4;
+constexpr DuiLib::UINT_PTR kBackgroundTimer = 1;
 
 // The whole-number percentage shown for a progress value: values of 1.0 and
 // below (and anything that is not a number) show as 0.
@@ -55,18 +57,18 @@ class CFrameWindowWnd : public DuiLib::CWindowWnd, public DuiLib::INotifyUI {
 
     // Shows a new install location: the product folder and the free space.
     void setUiIntallPathAndFreeSpace(std::string folder);
-    // Fixes the product folder shown in "installPath" and creates it.
+    // Fixes the product folder shown in "installPath" (m_installDir,
+    // m_exePath) and prepares the run that installs there.
     void startInstall();
-    // The completion after a successful download (download thread).
+    // The window's part of the completion: the animation stops and the
+    // finished page shows.
     void finishInstall();
-    // Unpacks the downloaded archive into m_installDir; true when it worked.
-    bool extractPackage();
-    // Selects a page; page 2 reports "pc_Installing" and animates.
+    // Selects a page; the installing page reports "pc_Installing" and animates.
     void switchPage(int page);
-    // Shows a percentage on "progresslbl" and "Progress" (window thread).
+    // Shows a percentage on "progresslbl" and "Progress".
     void showProgress(double percent);
-    // The context's progressCallback: forwards to the window thread.
-    static void onProgress(double percent, void* window);
+    // The failure page with the reason.
+    void showFailure(const InstallOutcome& outcome);
 
   protected:
     const char* GetWindowClassName() const override { return "UIMainFrame"; }
@@ -80,8 +82,9 @@ class CFrameWindowWnd : public DuiLib::CWindowWnd, public DuiLib::INotifyUI {
     void nextBackground();
     void onAgreementClicked(const char* boxName);
     void onStartClicked();
-    void startDownloadThread();
-    void showFinishedPage();
-    void showFailure(InstallFailure failure);
+    void startInstallThread();
     LRESULT defaultHandling(UINT uMsg, WPARAM wParam, LPARAM lParam);
+
+    std::unique_ptr<InstallRun> m_run;  // prepared by startInstall, then handed to its thread
+    bool m_archiveWhole = false;        // the last run kept a whole archive for a retry
 };

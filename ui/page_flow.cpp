@@ -1,4 +1,4 @@
-// What each click does and how the window moves between its pages.
+// What each click does, and the install run the start buttons begin.
 #include <string>
 
 #include "context/endpoints.h"
@@ -11,11 +11,6 @@ using namespace DuiLib;
 
 namespace {
 
-constexpr UINT_PTR kBackgroundTimer = 1;
-constexpr UINT kBackgroundMs = 2000;
-constexpr int kInstallingPage = 2;
-constexpr int kFinishedPage = 3;
-constexpr int kFailedPage = 4;
 constexpr DWORD kStartDisabledColor = 0xFFD8D8D8;
 constexpr DWORD kStartEnabledColor = 0xFFFF4F4F;
 
@@ -23,15 +18,24 @@ void report(const char* event) {
     InstallerContext::instance().reportEvent(1, event);
 }
 
-const char* failureText(InstallFailure failure) {
-    switch (failure) {
-        case InstallFailure::DownloadFailed:
-            return "安装包下载失败，请检查网络连接后重试。";
-        case InstallFailure::ExtractFailed:
-            return "安装包已损坏，解压失败，请重试。";
+// Hears the run on the download thread and hands everything to the window
+// thread by posting to the window's handle; a handle whose window is gone
+// refuses the post.
+class WindowObserver : public InstallObserver {
+  public:
+    explicit WindowObserver(HWND hWnd) : m_hWnd(hWnd) {}
+    void onProgress(int percent, double) override {
+        PostMessage(m_hWnd, WM_INSTALL_PROGRESS, static_cast<WPARAM>(percent), 0);
     }
-    return "安装失败，请重试。";
-}
+    void onFinished() override { PostMessage(m_hWnd, WM_INSTALL_FINISHED, 0, 0); }
+    void onFailed(const InstallOutcome& outcome) override {
+        PostMessage(m_hWnd, WM_INSTALL_FAILED, static_cast<WPARAM>(outcome.failure),
+                    static_cast<LPARAM>(outcome.httpStatus));
+    }
+
+  private:
+    HWND m_hWnd;
+};
 
 }  // namespace
 
@@ -47,13 +51,13 @@ void CFrameWindowWnd::Notify(TNotifyUI& msg) {
         platform::openWithDefaultHandler(endpoints::kAgreementUrl);
     } else if (name == "customInstallBtn") {
         report("pc_install_custom");
-        switchPage(1);
+        switchPage(kCustomPage);
     } else if (name == "backbtn") {
-        switchPage(0);
+        switchPage(kStartPage);
     } else if (name == "selectFileDirBtn") {
         CDuiString folder = BrowseForFolder(m_hWnd, "从下面选择文件或文件夹:");
         setUiIntallPathAndFreeSpace(folder.GetData());
-    } else if (name == "startInstallBtn1" || name == "startInstallBtn2") {
+    } else if (name == "startInstallBtn1" || name == "startInstallBtn2" || name == "retryBtn") {
         onStartClicked();
     } else if (name == "openNewBtn") {
         report("pc_click_use");
@@ -62,20 +66,17 @@ void CFrameWindowWnd::Notify(TNotifyUI& msg) {
         Close(1);
     } else if (name == "readAndAgreeBtn1") {
         onAgreementClicked(name.c_str());
-    } else if (name == "retryBtn") {
-        lastReportedPercent = 0;
-        showProgress(0);
-        switchPage(kInstallingPage);
-        startDownloadThread();
     }
     // "readAndAgreeBtn2" only toggles its own box.
 }
 
+// A retry is a click to install like the first one, with the same events.
 void CFrameWindowWnd::onStartClicked() {
+    showProgress(0);
     startInstall();
     report("pc_click_install");
     switchPage(kInstallingPage);
-    startDownloadThread();
+    startInstallThread();
 }
 
 // The click arrives before the box toggles, so the state read is the old one.
@@ -94,31 +95,24 @@ void CFrameWindowWnd::onAgreementClicked(const char* boxName) {
     }
 }
 
-void CFrameWindowWnd::switchPage(int page) {
-    if (page == kInstallingPage) {
-        report("pc_Installing");
-        SetTimer(m_hWnd, kBackgroundTimer, kBackgroundMs);
-    } else {
-        KillTimer(m_hWnd, kBackgroundTimer);
+void CFrameWindowWnd::startInstall() {
+    if (CControlUI* path = m_pm.FindControl("installPath")) {
+        std::string folder = path->GetText().GetData();
+        m_installDir = folder;
+        m_exePath = mainExecutableIn(folder);
     }
-    if (auto* pages = dynamic_cast<CTabLayoutUI*>(m_pm.FindControl("switch"))) {
-        pages->SelectItem(page, true);
-    }
+    InstallerContext& context = InstallerContext::instance();
+    InstallPlan plan;
+    plan.productFolder = m_installDir;
+    plan.packageUrl = context.packageUrl;
+    plan.reuseWholeArchive = m_archiveWhole;
+    m_run = std::make_unique<InstallRun>(context, plan, std::make_unique<WindowObserver>(m_hWnd));
+    // A folder that cannot be made is reported by the run, from its thread.
+    m_run->startInstall();
 }
 
-void CFrameWindowWnd::showFinishedPage() {
-    KillTimer(m_hWnd, kBackgroundTimer);
-    if (auto* pages = dynamic_cast<CTabLayoutUI*>(m_pm.FindControl("switch"))) {
-        pages->SelectItem(kFinishedPage, true);
-    }
-}
-
-void CFrameWindowWnd::showFailure(InstallFailure failure) {
-    KillTimer(m_hWnd, kBackgroundTimer);
-    if (CControlUI* reason = m_pm.FindControl("failReason")) {
-        reason->SetText(failureText(failure));
-    }
-    if (auto* pages = dynamic_cast<CTabLayoutUI*>(m_pm.FindControl("switch"))) {
-        pages->SelectItem(kFailedPage, true);
+void CFrameWindowWnd::startInstallThread() {
+    if (m_run) {
+        InstallRun::startDetached(std::move(m_run));
     }
 }

@@ -1,11 +1,14 @@
 // Streamed files and volume sizes for the install engine.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -16,17 +19,76 @@ int descriptorOf(FileHandle file) {
     return static_cast<int>(file.id);
 }
 
+IoError errorOf(int error) {
+    switch (error) {
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+            return IoError::DiskFull;
+        case ETXTBSY:
+        case EBUSY:
+            return IoError::Busy;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return IoError::Denied;
+        default:
+            return IoError::Other;
+    }
+}
+
 }  // namespace
 
 FileHandle openFileForAppend(const std::string& path) {
     FileHandle file;
     // O_APPEND keeps every write at the end even after a truncation, which is
     // what a resumed or restarted download needs.
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd >= 0) {
         file.id = fd;
     }
     return file;
+}
+
+FileHandle createNewFile(const std::string& path) {
+    FileHandle file;
+    int fd =
+        ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+        file.id = fd;
+    }
+    return file;
+}
+
+FileHandle openFileForReading(const std::string& path) {
+    FileHandle file;
+    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0) {
+        file.id = fd;
+    }
+    return file;
+}
+
+std::int64_t readSome(FileHandle file, void* buffer, std::size_t size) {
+    if (!file.isOpen()) {
+        return -1;
+    }
+    for (;;) {
+        ssize_t got = ::read(descriptorOf(file), buffer, size);
+        if (got >= 0 || errno != EINTR) {
+            return got;
+        }
+    }
+}
+
+std::string readAll(FileHandle file, std::size_t limit) {
+    std::string text;
+    char chunk[4096];
+    std::int64_t got = 0;
+    while (text.size() < limit && (got = readSome(file, chunk, sizeof chunk)) > 0) {
+        text.append(chunk, static_cast<std::size_t>(got));
+    }
+    return text.substr(0, limit);
 }
 
 std::int64_t fileSize(FileHandle file) {
@@ -40,9 +102,9 @@ std::int64_t fileSize(FileHandle file) {
     return static_cast<std::int64_t>(info.st_size);
 }
 
-bool appendToFile(FileHandle file, const void* data, std::size_t size) {
+IoError appendToFile(FileHandle file, const void* data, std::size_t size) {
     if (!file.isOpen()) {
-        return false;
+        return IoError::Other;
     }
     const char* bytes = static_cast<const char*>(data);
     while (size > 0) {
@@ -50,13 +112,16 @@ bool appendToFile(FileHandle file, const void* data, std::size_t size) {
         if (written < 0 && errno == EINTR) {
             continue;
         }
-        if (written <= 0) {
-            return false;
+        if (written < 0) {
+            return errorOf(errno);
+        }
+        if (written == 0) {
+            return IoError::DiskFull;
         }
         bytes += written;
         size -= static_cast<std::size_t>(written);
     }
-    return true;
+    return IoError::None;
 }
 
 bool truncateFile(FileHandle file, std::int64_t size) {
@@ -78,6 +143,39 @@ bool removeFile(const std::string& path) {
         return true;
     }
     return errno == ENOENT;
+}
+
+FileHandle lockFile(const std::string& path, bool& busy) {
+    busy = false;
+    FileHandle file;
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return file;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        busy = errno == EWOULDBLOCK;
+        ::close(fd);
+        return file;
+    }
+    file.id = fd;
+    return file;
+}
+
+std::string makeFreshFolder(const std::string& parent, const std::string& prefix) {
+    std::string pattern = parent + "/" + prefix + "XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    // mkdtemp makes the folder with mode 0700 and fails on anything already
+    // there, so no other user can have planted it or its contents.
+    return ::mkdtemp(name.data()) ? std::string(name.data()) : std::string();
+}
+
+IoError moveReplacing(const std::string& from, const std::string& to) {
+    // rename replaces a file or a link at `to` itself, never its target.
+    if (::rename(from.c_str(), to.c_str()) == 0) {
+        return IoError::None;
+    }
+    return errorOf(errno);
 }
 
 std::optional<DiskSpace> diskSpace(const std::string& path) {

@@ -20,3 +20,11 @@ void* librarySymbol(void* library, const std::string& symbol) {
 }
 
 }  // namespace platform
+
+namespace platform {
+
+std::string unrarLibraryName() {
+    return "libunrar.so.5";
+}
+
+}  // namespace platform

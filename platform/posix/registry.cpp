@@ -3,6 +3,7 @@
 // write its own transaction.
 #include <sqlite3.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -15,6 +16,34 @@ namespace platform {
 namespace {
 
 constexpr int kBusyTimeoutMs = 15000;
+
+// Set once a write found the store held by someone else for a whole busy
+// timeout: later calls of this run do not wait again, so a locked store
+// costs one timeout, not one per value.  A call that gets through clears it.
+std::atomic<bool> g_storeLocked{false};
+
+int busyTimeoutMs() {
+    if (g_storeLocked) {
+        return 0;
+    }
+    // Tests shorten the wait; a run never sets this.
+    const char* configured = std::getenv("HOBNAR_REGISTRY_BUSY_MS");
+    return configured && *configured ? std::atoi(configured) : kBusyTimeoutMs;
+}
+
+bool isBusy(int rc) {
+    return (rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED;
+}
+
+// Remembers how a call against the store ended.
+bool settle(int rc, bool succeeded) {
+    if (succeeded) {
+        g_storeLocked = false;
+    } else if (isBusy(rc)) {
+        g_storeLocked = true;
+    }
+    return succeeded;
+}
 
 const char* const kSchema =
     "CREATE TABLE IF NOT EXISTS registry_values("
@@ -59,22 +88,21 @@ sqlite3* openDatabase(const std::string& path, int flags) {
         sqlite3_close_v2(db);
         return nullptr;
     }
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    sqlite3_busy_timeout(db, busyTimeoutMs());
     return db;
 }
 
 // Switching a fresh file to WAL needs an exclusive lock that the busy handler
 // does not always wait for, so a busy answer is retried until the timeout.
 bool execWithRetry(sqlite3* db, const char* sql) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(busyTimeoutMs());
     for (;;) {
         int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
         if (rc == SQLITE_OK) {
             return true;
         }
-        if ((rc != SQLITE_BUSY && rc != SQLITE_LOCKED) ||
-            std::chrono::steady_clock::now() > deadline) {
-            return false;
+        if (!isBusy(rc) || std::chrono::steady_clock::now() > deadline) {
+            return settle(rc, false);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
@@ -171,7 +199,8 @@ bool registryWrite(const std::string& key, const std::string& name, const std::s
         sqlite3_bind_blob(upsert.get(), 3, data.data(), static_cast<int>(data.size()),
                           SQLITE_TRANSIENT);
     }
-    return sqlite3_step(upsert.get()) == SQLITE_DONE;
+    int rc = sqlite3_step(upsert.get());
+    return settle(rc, rc == SQLITE_DONE);
 }
 
 bool registryDelete(const std::string& key, const std::string& name) {

@@ -1,4 +1,5 @@
-// Diagnostics, random identity bytes and OS version facts.
+// Diagnostics, random identity bytes and OS version facts (the release name
+// parser is shared: platform/os_release.cpp).
 #include <sys/random.h>
 #include <sys/utsname.h>
 
@@ -31,26 +32,6 @@ bool fillFromKernel(std::uint8_t* bytes, size_t count) {
     return true;
 }
 
-// Shell-style value of an os-release assignment: quotes removed, backslash
-// escapes resolved.
-std::string unquoteOsReleaseValue(const std::string& raw) {
-    std::string value;
-    char quote = 0;
-    for (size_t i = 0; i < raw.size(); ++i) {
-        char c = raw[i];
-        if (quote == 0 && (c == '"' || c == '\'')) {
-            quote = c;
-        } else if (quote != 0 && c == quote) {
-            quote = 0;
-        } else if (c == '\\' && quote != '\'' && i + 1 < raw.size()) {
-            value += raw[++i];
-        } else {
-            value += c;
-        }
-    }
-    return value;
-}
-
 std::string readWholeFile(const char* path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
@@ -73,7 +54,7 @@ std::string kernelName() {
 
 void debugOutput(const std::string& text) {
     std::lock_guard<std::mutex> lock(outputMutex());
-    std::string line = text + "\n";
+    std::string line = singleLine(text) + "\n";
     std::fwrite(line.data(), 1, line.size(), stderr);
     std::fflush(stderr);
 }
@@ -93,34 +74,6 @@ std::array<std::uint8_t, 16> newGuidBytes() {
     bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0F) | 0x40);
     bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3F) | 0x80);
     return bytes;
-}
-
-std::string parseOsReleaseName(const std::string& osReleaseText) {
-    std::string prettyName, name, version;
-    std::istringstream lines(osReleaseText);
-    std::string line;
-    while (std::getline(lines, line)) {
-        size_t eq = line.find('=');
-        if (line.empty() || line[0] == '#' || eq == std::string::npos) {
-            continue;
-        }
-        std::string key = line.substr(0, eq);
-        std::string value = unquoteOsReleaseValue(line.substr(eq + 1));
-        if (key == "PRETTY_NAME") {
-            prettyName = value;
-        } else if (key == "NAME") {
-            name = value;
-        } else if (key == "VERSION") {
-            version = value;
-        }
-    }
-    if (!prettyName.empty()) {
-        return prettyName;
-    }
-    if (!name.empty() && !version.empty()) {
-        return name + " " + version;
-    }
-    return name;
 }
 
 OsVersionFacts osVersionFacts() {

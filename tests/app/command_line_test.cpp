@@ -32,6 +32,11 @@ TEST(CommandLine, OwnOptionsLeaveTheRestAsArgumentText) {
         {{"--silent", "--dir"}, true, "", "", "--dir needs a folder"},
         {{"--silent", "--dir="}, true, "", "", "--dir needs a folder"},
         {{"--dir=/opt"}, false, "/opt", "", "--dir goes with --silent"},
+        {{"--silent", "--dir=/opt/\xff\xfe"},
+         true,
+         "/opt/\xff\xfe",
+         "",
+         "--dir is not valid UTF-8"},
         {{"-dev", "--unknown"}, false, "", "-dev --unknown", ""},
     };
     for (const Row& row : rows) {

@@ -52,12 +52,16 @@ TEST_F(SilentInstall, InstallsRegistersLinksAndReportsInOrder) {
     EXPECT_EQ(backend.eventNames().size(), 4u);
 }
 
+// A relative --dir is taken against the working folder (the test's), and
+// registered as the absolute folder it names.
 TEST_F(SilentInstall, AFolderWithBlanksLettersAndDevChangesNoSwitch) {
     BackendProcess backend(env.root, package(), kTestPort);
     ASSERT_TRUE(backend.ready());
     std::string folder = env.root + "/my_dev apps 中文 $(touch pwned)";
-    ASSERT_EQ(runInstaller({"--dir=" + folder, "dev"}), 0) << errorLine();
+    ASSERT_EQ(runInstaller({"--dir=my_dev apps 中文 $(touch pwned)", "dev"}), 0) << errorLine();
     EXPECT_TRUE(std::filesystem::exists(folder + "/win-ia32-unpacked/hobnarAudio.exe"));
+    EXPECT_EQ(readRegistryString(kKey, "DisplayPath"),
+              folder + "/win-ia32-unpacked/hobnarAudio.exe");
     EXPECT_EQ(readRegistryString(kKey, "promoteId"), "guanwang");
     EXPECT_EQ(readRegistryString(kKey, "devMode"), "1");
     EXPECT_EQ(readFile(env.stateHome + "/hobnarAudio/bdviddata"), "");
@@ -83,6 +87,24 @@ TEST_F(SilentInstall, FailuresExitNonZeroWithAReasonAndRegisterNothing) {
     EXPECT_FALSE(std::filesystem::exists(env.desktop + "/hobnar语音文字转换器.desktop"));
     EXPECT_EQ(backend.eventNames(),
               (std::vector<std::string>{"pc_show_install", "pc_click_install", "pc_Installing"}));
+}
+
+// Without a display a windowed run would wait unseen for ever: it says so in
+// one line and ends before anything reaches the backend.  A wrong command
+// line has an exit status of its own.
+TEST_F(SilentInstall, WithoutADisplayAWindowedRunSaysSoAndSendsNothing) {
+    BackendProcess backend(env.root, package(), kTestPort);
+    ASSERT_TRUE(backend.ready());
+    testsupport::setEnv("DISPLAY", nullptr);
+    testsupport::setEnv("WAYLAND_DISPLAY", nullptr);
+    ChildProcess setup({HOBNAR_SETUP_PROGRAM, "dev"}, env.root + "/setup.out",
+                       env.root + "/setup.err");
+    EXPECT_EQ(setup.wait(60), 69);
+    EXPECT_EQ(errorLine(),
+              "hobnar-setup: there is no display to show the installer on; --silent installs "
+              "without one\n");
+    EXPECT_TRUE(backend.eventNames().empty());
+    EXPECT_EQ(runInstaller({"--dir"}), 64);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "context/installer_context.h"
 #include "platform/platform.h"
+#include "tests/support/backend_process.h"
 #include "tests/support/local_server.h"
 #include "tests/support/test_env.h"
 
@@ -172,17 +173,15 @@ TEST_F(LaunchParameters, EventsCarryTheRunsFactsToTheLogEndpoint) {
 
 class ExistingInstall : public IsolatedTest {
   protected:
-    // A product that records it was started.
+    // A product that records the path it was started as.
     std::string installProduct(const std::string& folder) {
-        std::filesystem::create_directories(folder);
-        std::string exe = folder + "/hobnarAudio.exe";
-        testsupport::writeFile(exe, "#!/bin/sh\necho \"$0\" > \"$(dirname \"$0\")/started\"\n");
-        std::filesystem::permissions(exe, std::filesystem::perms::owner_all);
+        std::string exe = folder + platform::kPathSep + "hobnarAudio.exe";
+        EXPECT_TRUE(testsupport::installPathRecorder(exe));
         return exe;
     }
     bool startedWithin(const std::string& folder, int seconds) {
         for (int i = 0; i < seconds * 100; ++i) {
-            if (std::filesystem::exists(folder + "/started")) {
+            if (!readFile(folder + "/started").empty()) {
                 return true;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -192,7 +191,8 @@ class ExistingInstall : public IsolatedTest {
 };
 
 TEST_F(ExistingInstall, StartsTheInstalledProductOnlyWhenEverythingMatches) {
-    std::string folder = env.dataHome + "/my apps; $(touch pwned)/win-ia32-unpacked";
+    const std::string sep(1, platform::kPathSep);
+    std::string folder = env.dataHome + sep + "my apps; $(touch pwned)" + sep + "win-ia32-unpacked";
     std::string exe = installProduct(folder);
 
     testing::internal::CaptureStderr();

@@ -106,41 +106,46 @@ TEST_P(DiskFull, FailsWithNothingRegisteredThenInstallsWhenThereIsRoom) {
     ASSERT_TRUE(backend.ready());
     InstallerContext context;
     context.apiBaseUrl = backend.url();
-    context.packageUrl = backend.url() + kPackagePath;
     std::string installFolder = env.root + "/small disk";
     std::string product = productFolderFor(installFolder);
-    ExtractResult extracted;
-    std::string archiveWhenComplete;
-    context.downloadDoneCallback = [&] {
-        archiveWhenComplete = readFile(archivePathFor(product));
-        extracted = completeInstallation(context, product, mainExecutableIn(product));
-    };
+    std::string url = backend.url() + kPackagePath;
 
     SmallDisk disk(installFolder, row.diskBytes);
     ASSERT_TRUE(disk.ready());
     std::cout << "small disk: " << disk.kind() << std::endl;
     RecordProperty("small_disk", disk.kind());
-    ASSERT_TRUE(createProductFolder(product));
-    context.setInstallDir(product);
     const DownloadTiming timing{10s, 5ms, 3};
 
-    bool downloaded = downloadPackage(context, timing);
-    EXPECT_EQ(downloaded, row.downloadFits);
-    if (row.downloadFits) {
-        EXPECT_TRUE(archiveWhenComplete == package.bytes);
-        EXPECT_EQ(extracted.status, ExtractStatus::DamagedEntry);
-        EXPECT_EQ(extracted.failedEntry, "payload.bin");
-        faulttest::expectNotRegistered(env.desktop);
-    } else {
-        faulttest::expectDownloadFailedCleanly(product, env.desktop, package);
-        EXPECT_FALSE(readFile(archivePathFor(product)).empty())
-            << "the disk filled, it was not empty";
+    // A full disk is said as such, at once (one attempt, not the whole
+    // schedule), and leaves neither the partial archive nor unpacked files.
+    faulttest::RunRecord failed;
+    InstallOutcome outcome = faulttest::runInstall(context, product, url, timing, failed);
+    // Under the file-size limit the volume itself still has room, so an
+    // unpacked file that hits the limit reads as one that cannot be written.
+    bool unpackReadsFull = row.downloadFits && std::string(disk.kind()) == "tmpfs";
+    EXPECT_EQ(outcome.failure, row.downloadFits && !unpackReadsFull ? InstallFailure::NotWritable
+                                                                    : InstallFailure::DiskFull)
+        << failureReason(outcome);
+    EXPECT_EQ(outcome.detail, row.downloadFits ? "payload.bin" : url);
+    faulttest::expectDownloadFailedCleanly(product, env.desktop, package);
+    EXPECT_FALSE(std::filesystem::exists(archivePathFor(product)));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(installFolder),
+                            std::filesystem::directory_iterator()),
+              2)
+        << "only the product folder and its lock file";
+    EXPECT_TRUE(backend.logHas(std::string("GET ") + kPackagePath));
+    std::string log = backend.log();
+    size_t requests = 0;
+    for (size_t at = log.find(std::string("GET ") + kPackagePath); at != std::string::npos;
+         at = log.find(std::string("GET ") + kPackagePath, at + 1)) {
+        ++requests;
     }
+    EXPECT_EQ(requests, 1u) << "no retry on a full disk";
 
     disk.grow(8 * 1024 * 1024);
-    ASSERT_TRUE(downloadPackage(context, timing));
-    EXPECT_TRUE(archiveWhenComplete == package.bytes);
-    EXPECT_TRUE(extracted.ok()) << describeExtractStatus(extracted.status);
+    faulttest::RunRecord installed;
+    outcome = faulttest::runInstall(context, product, url, timing, installed);
+    EXPECT_TRUE(outcome.ok()) << failureReason(outcome);
     faulttest::expectInstalled(product, package);
 }
 

@@ -9,8 +9,11 @@
 #include <chrono>
 #include <ostream>
 #include <regex>
+#include <thread>
 
-#include "install/install.h"
+#include <filesystem>
+
+#include "install/download.h"
 #include "tests/faults/fault_package.h"
 #include "tests/support/backend_process.h"
 #include "tests/support/test_env.h"
@@ -38,12 +41,14 @@ enum class Ranges {
 struct FaultRow {
     const char* name;
     std::vector<std::string> faults;
-    bool installs;
+    InstallFailure ends;  // None: installed
     int attempts = 20;
     Ranges ranges = Ranges::Exact;
     std::chrono::milliseconds slice = 10s;
     std::size_t payload = kLarge;
     std::string path = kPackagePath;  // what the installer asks for
+    int packageRequests = -1;         // how many the backend must see; -1: any
+    const char* scheme = "http";      // of the address the installer is given
 };
 
 // Test names in CTest carry the row's name, not its bytes.
@@ -52,45 +57,104 @@ void PrintTo(const FaultRow& row, std::ostream* out) {
 }
 
 const std::string kRedirected = "/moved/package.rar";
+constexpr InstallFailure kInstalled = InstallFailure::None;
+constexpr InstallFailure kGaveUp = InstallFailure::DownloadFailed;
 
 const FaultRow kRows[] = {
-    {"NoFault", {}, true, 1},
     // Each request gets at most N more body bytes before the connection closes.
-    {"DropAfterOneByteSmallPackage", {"--drop-after", "1"}, true, 1000, Ranges::Exact, 10s, 0},
-    {"DropAfterOneByteTooFewAttempts", {"--drop-after", "1"}, false, 5},
-    {"DropAfterNothing", {"--drop-after", "0"}, false, 4},
-    {"DropAfterChunkMinusOne", {"--drop-after", "65535"}, true},
-    {"DropAfterOneChunk", {"--drop-after", "65536"}, true},
-    {"DropAfterChunkPlusOne", {"--drop-after", "65537"}, true},
-    {"DropAfterTwoChunks", {"--drop-after", "131072"}, true},
-    {"DropAfterOddSize", {"--drop-after", "99991"}, true},
-    {"DropShortlyBeforeTheEnd", {"--drop-after", std::to_string(kLarge + 100)}, true},
+    {"DropAfterOneByteSmallPackage",
+     {"--drop-after", "1"},
+     kInstalled,
+     1000,
+     Ranges::Exact,
+     10s,
+     0},
+    {"DropAfterOneByteTooFewAttempts", {"--drop-after", "1"}, kGaveUp, 5},
+    {"DropAfterNothing", {"--drop-after", "0"}, kGaveUp, 4},
+    {"DropAfterChunkMinusOne", {"--drop-after", "65535"}, kInstalled},
+    {"DropAfterOneChunk", {"--drop-after", "65536"}, kInstalled},
+    {"DropAfterChunkPlusOne", {"--drop-after", "65537"}, kInstalled},
+    {"DropAfterTwoChunks", {"--drop-after", "131072"}, kInstalled},
+    {"DropAfterOddSize", {"--drop-after", "99991"}, kInstalled},
+    {"DropShortlyBeforeTheEnd", {"--drop-after", std::to_string(kLarge + 100)}, kInstalled},
     // A 200 to a resumed request empties the file and starts again.
-    {"IgnoreRange", {"--ignore-range"}, true, 3},
-    {"IgnoreRangeAndDrops", {"--ignore-range", "--drop-after", "65536"}, false, 6},
-    {"NoLengthAndDrops", {"--no-length", "--drop-after", "100000"}, true},
-    {"ServerErrorBurst", {"--fail-first", "3:503"}, true, 10},
-    {"ServerErrorBurstAndDrops", {"--fail-first", "2:502", "--drop-after", "120000"}, true},
-    {"ServerErrorsOutlastTheAttempts", {"--fail-first", "10:500"}, false, 4},
-    {"PackageMissing", {"--status", std::string(kPackagePath) + "=404"}, false, 3},
+    {"IgnoreRange", {"--ignore-range"}, kInstalled, 3},
+    {"IgnoreRangeAndDrops", {"--ignore-range", "--drop-after", "65536"}, kGaveUp, 6},
+    {"NoLengthAndDrops", {"--no-length", "--drop-after", "100000"}, kInstalled},
+    {"ServerErrorBurst", {"--fail-first", "3:503"}, kInstalled, 10},
+    {"ServerErrorBurstAndDrops", {"--fail-first", "2:502", "--drop-after", "120000"}, kInstalled},
+    {"ServerErrorsOutlastTheAttempts", {"--fail-first", "10:500"}, kGaveUp, 4},
+    // Answers that another attempt will not change end the download after
+    // five in a row; a busy server (429) is waited out however long it takes.
+    {"PackageMissingEndsAfterFiveAnswers",
+     {"--status", std::string(kPackagePath) + "=404"},
+     InstallFailure::PackageUnavailable,
+     50,
+     Ranges::Exact,
+     10s,
+     kLarge,
+     kPackagePath,
+     5},
+    {"TooManyRequestsBurstIsWaitedOut", {"--fail-first", "7:429"}, kInstalled, 10},
+    // Addresses another attempt cannot fix end at once; a redirect loop and
+    // TLS asked of a plain server end after five attempts, each of at most
+    // eleven requests.
+    {"RedirectLoopEndsAfterFiveAttempts",
+     {"--redirect", "/loop=/loop"},
+     InstallFailure::AddressRefused,
+     50,
+     Ranges::Exact,
+     10s,
+     kLarge,
+     "/loop",
+     0},
+    {"TlsToAPlainServerEndsAfterFiveAttempts",
+     {},
+     InstallFailure::AddressRefused,
+     50,
+     Ranges::Exact,
+     10s,
+     kLarge,
+     kPackagePath,
+     0,
+     "https"},
+    {"OtherProtocolsAreNeverSpoken",
+     {},
+     InstallFailure::AddressRefused,
+     50,
+     Ranges::Exact,
+     10s,
+     kLarge,
+     "/_QUIT%0D%0AHELO",
+     0,
+     "gopher"},
+    {"AnAddressWithALineBreakIsRefused",
+     {},
+     InstallFailure::AddressRefused,
+     50,
+     Ranges::Exact,
+     10s,
+     kLarge,
+     std::string(kPackagePath) + "\r\nX-Injected: 1",
+     0},
     {"RedirectAndDrops",
      {"--redirect", kRedirected + "=" + kPackagePath, "--drop-after", "100000"},
-     true,
+     kInstalled,
      20,
      Ranges::Exact,
      10s,
      kLarge,
      kRedirected},
     // Attempts end at the slice; the next one resumes where the file ends.
-    {"ThrottledPastTheSlice", {"--bandwidth", "250000"}, true, 20, Ranges::Growing, 400ms},
+    {"ThrottledPastTheSlice", {"--bandwidth", "250000"}, kInstalled, 20, Ranges::Growing, 400ms},
     {"StallWithinTheSlice",
      {"--stall", "0.3", "--stall-path", kPackagePath},
-     true,
+     kInstalled,
      2,
      Ranges::AtMost},
     {"StallPastTheSlice",
      {"--stall", "5", "--stall-path", kPackagePath},
-     false,
+     kGaveUp,
      2,
      Ranges::AtMost,
      300ms},
@@ -142,54 +206,62 @@ class DownloadFault : public testsupport::IsolatedTest,
 
 TEST_P(DownloadFault, EndsInstalledOrFailedWithNothingRegistered) {
     const FaultRow& row = GetParam();
-    lastReportedPercent = 0;
     Package package = faulttest::makePackage(env.root, row.payload);
     BackendProcess backend(env.root, package.path, 0, row.faults);
     ASSERT_TRUE(backend.ready()) << backend.log();
 
     InstallerContext context;
     context.apiBaseUrl = backend.url();
-    context.packageUrl = backend.url() + row.path;
     std::string product = productFolderFor(env.root + "/install");
-    ASSERT_TRUE(createProductFolder(product));
-    context.setInstallDir(product);
+    std::filesystem::create_directories(product);
     testsupport::writeFile(archivePathFor(product), "left by an earlier run");
-    int windowToken = 0;
-    context.mainWindow = &windowToken;
-    std::vector<double> percents;
-    context.progressCallback = [&](double percent, void* window) {
-        percents.push_back(percent);
-        EXPECT_EQ(window, &windowToken);
-    };
-    std::string archiveWhenComplete;
-    ExtractResult extracted;
-    int completions = 0;
-    context.downloadDoneCallback = [&] {
-        archiveWhenComplete = readFile(archivePathFor(product));
-        extracted = completeInstallation(context, product, mainExecutableIn(product));
-        ++completions;
-    };
-
-    bool downloaded = downloadPackage(context, DownloadTiming{row.slice, 5ms, row.attempts});
-    expectResumedFromTheArchiveSize(packageRequests(backend.log()), row.ranges);
+    faulttest::RunRecord record;
+    std::string url = row.scheme + backend.url().substr(4) + row.path;
+    InstallOutcome outcome = faulttest::runInstall(
+        context, product, url, DownloadTiming{row.slice, 5ms, row.attempts}, record);
+    // The backend logs a request once its answer has gone out, which may be
+    // a moment after the installer has it.
+    std::vector<Served> served = packageRequests(backend.log());
+    for (int wait = 0; wait < 100 && int(served.size()) < row.packageRequests; ++wait) {
+        std::this_thread::sleep_for(20ms);
+        served = packageRequests(backend.log());
+    }
+    expectResumedFromTheArchiveSize(served, row.ranges);
+    EXPECT_TRUE(row.packageRequests < 0 || served.size() == size_t(row.packageRequests))
+        << served.size() << " package requests";
     // Percentages only once package bytes of a known total arrived, rising
     // unless the file restarted.
+    const std::vector<int>& percents = record.percents;
     bool sizeKnown = std::count(row.faults.begin(), row.faults.end(), "--no-length") == 0;
     bool restarts = std::count(row.faults.begin(), row.faults.end(), "--ignore-range") > 0;
-    bool bytesArrived = row.installs || !readFile(archivePathFor(product)).empty();
+    bool bytesArrived = row.ends == kInstalled || !readFile(archivePathFor(product)).empty();
     EXPECT_TRUE(restarts || (bytesArrived && sizeKnown) || percents.empty());
     EXPECT_TRUE(restarts || std::is_sorted(percents.begin(), percents.end(), std::less_equal<>()));
-    if (row.installs) {
-        ASSERT_TRUE(downloaded && completions == 1) << backend.log();
-        EXPECT_TRUE(!sizeKnown || (!percents.empty() && percents.back() == 100.0));
-        EXPECT_TRUE(archiveWhenComplete == package.bytes)
-            << archiveWhenComplete.size() << " bytes instead of " << package.bytes.size();
-        EXPECT_TRUE(extracted.ok()) << describeExtractStatus(extracted.status);
+    EXPECT_EQ(outcome.failure, row.ends) << failureReason(outcome) << "\n" << backend.log();
+    if (row.ends == kInstalled) {
+        EXPECT_EQ(record.finished, 1);
+        EXPECT_TRUE(!sizeKnown || (!percents.empty() && percents.back() == 100));
         faulttest::expectInstalled(product, package);
+        EXPECT_EQ(backend.eventNames(), std::vector<std::string>{"pc_install_success"});
     } else {
-        EXPECT_FALSE(downloaded);
-        EXPECT_EQ(completions, 0);
+        ASSERT_EQ(record.failures.size(), 1u);
+        EXPECT_EQ(record.failures[0].failure, row.ends);
         faulttest::expectDownloadFailedCleanly(product, env.desktop, package);
+        EXPECT_TRUE(backend.eventNames().empty());
+    }
+    if (row.path == "/loop") {
+        size_t loops = 0;
+        std::string log = backend.log();
+        for (size_t at = log.find("GET /loop"); at != std::string::npos;
+             at = log.find("GET /loop", at + 1)) {
+            ++loops;
+        }
+        EXPECT_LE(loops, 5u * 11u);
+        EXPECT_GE(loops, 5u);
+    }
+    if (row.ends == InstallFailure::PackageUnavailable) {
+        EXPECT_EQ(outcome.httpStatus, 404);
+        EXPECT_NE(failurePageText(outcome).find("404"), std::string::npos);
     }
 }
 
@@ -206,20 +278,17 @@ TEST(CompleteFile, RangeNotSatisfiableIsDoneOnlyWhenTheSizeMatches) {
     Package package = faulttest::makePackage(env.root, 20000);
     BackendProcess backend(env.root, package.path, 0);
     ASSERT_TRUE(backend.ready());
-    InstallerContext context;
-    context.packageUrl = backend.url() + kPackagePath;
-    const struct {
-        std::string onDisk;
-        bool done;
-    } rows[] = {{package.bytes, true}, {package.bytes + "x", false}};
-    for (const auto& row : rows) {
+    DownloadRequest request;
+    request.url = backend.url() + kPackagePath;
+    request.timing = DownloadTiming{5s, 5ms, 1};
+    for (const std::string& onDisk : {package.bytes, package.bytes + "x"}) {
         std::string archive = env.root + "/archive.rar";
-        testsupport::writeFile(archive, row.onDisk);
-        platform::FileHandle file = platform::openFileForAppend(archive);
-        EXPECT_EQ(transferOnce(context, file, DownloadTiming{5s, 5ms, 1}), row.done)
-            << row.onDisk.size();
-        platform::closeFile(file);
-        EXPECT_TRUE(readFile(archive) == row.onDisk);
+        testsupport::writeFile(archive, onDisk);
+        DownloadState download(request);
+        download.archive = platform::openFileForAppend(archive);
+        EXPECT_EQ(transferOnce(download).done, onDisk == package.bytes) << onDisk.size();
+        platform::closeFile(download.archive);
+        EXPECT_TRUE(readFile(archive) == onDisk);
     }
     EXPECT_TRUE(backend.logHas("status=416"));
 }

@@ -5,13 +5,27 @@
 #include <filesystem>
 
 #include "context/installer_context.h"
-#include "install/install.h"
 #include "tests/support/backend_process.h"
 #include "tests/support/test_env.h"
 
 namespace faulttest {
 
 using testsupport::readFile;
+
+namespace {
+
+class RecordingObserver : public InstallObserver {
+  public:
+    explicit RecordingObserver(RunRecord& record) : m_record(record) {}
+    void onProgress(int percent, double) override { m_record.percents.push_back(percent); }
+    void onFinished() override { ++m_record.finished; }
+    void onFailed(const InstallOutcome& outcome) override { m_record.failures.push_back(outcome); }
+
+  private:
+    RunRecord& m_record;
+};
+
+}  // namespace
 
 Package makePackage(const std::string& folder, std::size_t payloadBytes, Payload kind) {
     Package package;
@@ -23,6 +37,19 @@ Package makePackage(const std::string& folder, std::size_t payloadBytes, Payload
     EXPECT_TRUE(testsupport::makeRarPackage(package.path, package.files));
     package.bytes = readFile(package.path);
     return package;
+}
+
+InstallOutcome runInstall(InstallerContext& context, const std::string& productFolder,
+                          const std::string& packageUrl, const DownloadTiming& timing,
+                          RunRecord& record) {
+    InstallPlan plan;
+    plan.productFolder = productFolder;
+    plan.packageUrl = packageUrl;
+    plan.timing = timing;
+    InstallRun run(context, plan, std::make_unique<RecordingObserver>(record));
+    InstallOutcome outcome = run.run();
+    EXPECT_EQ(record.finished + record.failures.size(), 1u) << "exactly one end is reported";
+    return outcome;
 }
 
 void expectInstalled(const std::string& productFolder, const Package& package) {
@@ -39,7 +66,8 @@ void expectInstalled(const std::string& productFolder, const Package& package) {
 void expectNotRegistered(const std::string& desktop) {
     EXPECT_EQ(readRegistryString(kProductRegistryKey, "DisplayPath"), "");
     EXPECT_EQ(readRegistryString(kUninstallRegistryKey, "DisplayName"), "");
-    EXPECT_FALSE(std::filesystem::exists(desktop + "/" + kShortcutFileName));
+    EXPECT_FALSE(std::filesystem::exists(desktop + "/" +
+                                         platform::shortcutFileName("hobnar语音文字转换器")));
 }
 
 void expectDownloadFailedCleanly(const std::string& productFolder, const std::string& desktop,

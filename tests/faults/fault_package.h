@@ -1,12 +1,15 @@
-// What every fault case shares: a real RAR package made with `rar`, and the
-// two acceptable ends of an installation (the product installed from a
-// byte-identical archive, or nothing installed and nothing registered).
+// What every fault case shares: a real RAR package made with `rar`, one
+// install run against it with a recording observer, and the two acceptable
+// ends of an installation (the product installed from a byte-identical
+// archive, or nothing installed and nothing registered).
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "install/install.h"
 
 namespace faulttest {
 
@@ -25,6 +28,19 @@ struct Package {
 // nothing).  Fails the current test when `rar` cannot make it.
 Package makePackage(const std::string& folder, std::size_t payloadBytes,
                     Payload kind = Payload::Random);
+
+// What the observer of one run heard.
+struct RunRecord {
+    std::vector<int> percents;
+    int finished = 0;
+    std::vector<InstallOutcome> failures;
+};
+
+// One whole install run into productFolder from packageUrl, on this thread,
+// with the context's API base URL for the success event.
+InstallOutcome runInstall(InstallerContext& context, const std::string& productFolder,
+                          const std::string& packageUrl, const DownloadTiming& timing,
+                          RunRecord& record);
 
 // Every file of the package in the product folder with its exact content,
 // the archive removed, the main program registered.

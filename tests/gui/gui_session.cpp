@@ -69,9 +69,12 @@ bool waitUntil(const std::function<bool()>& condition, double seconds, int pollM
 XvfbSession::XvfbSession() {
     std::filesystem::remove("xvfb-display");
     // -br: a black root, so that whatever the window does not cover is black.
+    // -noreset: the server otherwise resets when its last client leaves (the
+    // installer ending with no watcher running), and refuses connections
+    // meanwhile.
     m_server = std::make_unique<ChildProcess>(
         std::vector<std::string>{"Xvfb", "-displayfd", "1", "-screen", "0", "1280x800x24", "-br",
-                                 "-nolisten", "tcp"},
+                                 "-noreset", "-nolisten", "tcp"},
         "xvfb-display", "xvfb.log");
     std::string number;
     waitUntil(

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "identity/identity.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -38,12 +37,6 @@ TEST(WindowsVersionName, NamingTable) {
                   row.name)
             << row.major << "." << row.minor;
     }
-}
-
-TEST(WindowsVersionName, OnThisSystemComesFromTheReleaseName) {
-    std::string name = identity::windowsVersionName();
-    EXPECT_EQ(name, platform::osVersionFacts().osName);
-    EXPECT_FALSE(name.empty());
 }
 
 TEST(GuidId, ThirtyTwoLowerCaseHexDigits) {

@@ -3,10 +3,7 @@
 #include <chrono>
 #include <string>
 
-#include "install/install.h"
-#include "tests/support/test_env.h"
-
-using testsupport::IsolatedTest;
+#include "install/download.h"
 
 namespace {
 
@@ -90,23 +87,13 @@ TEST(DownloadArithmetic, ResponsesJudgedAgainstTheResumeOffset) {
     }
 }
 
-// Failures that need no server at all: nothing listens, or the archive
-// cannot be written (then no request goes out).  The network faults of a
-// real server are the fault matrix's (tests/faults).
-class DownloadRefusal : public IsolatedTest {};
-
-TEST_F(DownloadRefusal, UnreachableServerAndUnwritableArchiveFail) {
-    InstallerContext context;
-    context.packageUrl = "http://127.0.0.1:1/nothing";
-    const DownloadTiming timing{std::chrono::seconds(5), std::chrono::milliseconds(5), 2};
-    ASSERT_TRUE(createProductFolder(productFolderFor(env.root + "/install")));
-    for (std::string folder : {productFolderFor(env.root + "/install"),
-                               env.root + "/no such folder/win-ia32-unpacked", std::string()}) {
-        context.installDir = folder;
-        EXPECT_FALSE(downloadPackage(context, timing)) << folder;
+TEST(DownloadArithmetic, OnlyAnswersThatCannotChangeAreLasting) {
+    for (long status : {400L, 401L, 403L, 404L, 410L}) {
+        EXPECT_TRUE(isLastingStatus(status)) << status;
     }
-    EXPECT_FALSE(platform::fileExists(".rar"));
-    EXPECT_FALSE(platform::fileExists("/win-ia32-unpacked.rar"));
+    for (long status : {0L, 200L, 206L, 301L, 408L, 416L, 429L, 500L, 502L, 503L}) {
+        EXPECT_FALSE(isLastingStatus(status)) << status;
+    }
 }
 
 }  // namespace

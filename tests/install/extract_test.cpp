@@ -1,14 +1,18 @@
+// Extraction of archives made here by the real rar, one row per kind of
+// archive: what lands in the product folder, what is refused, and what is
+// left of the archive.
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <sstream>
 #include <vector>
 
-#include "install/install.h"
+#include "install/extract.h"
+#include "platform/platform.h"
 #include "tests/support/child_process.h"
 #include "tests/support/test_env.h"
 
 using testsupport::ChildProcess;
-using testsupport::IsolatedTest;
 using testsupport::readFile;
 using testsupport::writeFile;
 namespace fs = std::filesystem;
@@ -16,10 +20,7 @@ namespace fs = std::filesystem;
 namespace {
 
 TEST(EntryPaths, OnlyRelativeNamesWithoutParentSteps) {
-    struct Row {
-        const char* name;
-        bool contained;
-    } rows[] = {
+    const std::pair<const char*, bool> rows[] = {
         {"hobnarAudio.exe", true},
         {"resources/app.asar", true},
         {"a/./b..c/..d", true},
@@ -36,59 +37,192 @@ TEST(EntryPaths, OnlyRelativeNamesWithoutParentSteps) {
         {"..", false},
         {"", false},
     };
-    for (const Row& row : rows) {
-        EXPECT_EQ(isContainedEntryPath(row.name), row.contained) << row.name;
+    for (const auto& [name, contained] : rows) {
+        EXPECT_EQ(isContainedEntryPath(name), contained) << name;
     }
 }
 
-// Archives are made here, from files the test writes, by the real rar.
-class Extraction : public IsolatedTest {
-  protected:
-    void SetUp() override {
-        product = productFolderFor(env.root + "/install");
-        archive = archivePathFor(product);
-        ASSERT_TRUE(createProductFolder(product));
-    }
-
+class Extraction : public testsupport::IsolatedTest {
+  public:
     void addSource(const std::string& name, const std::string& content) {
         fs::create_directories(fs::path(source + "/" + name).parent_path());
         writeFile(source + "/" + name, content);
     }
-
     void rar(std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), {"rar"});
         ChildProcess child(arguments, env.root + "/rar.out", env.root + "/rar.err");
         ASSERT_EQ(child.wait(120), 0)
             << readFile(env.root + "/rar.out") << readFile(env.root + "/rar.err");
     }
-    // Everything below the source folder, paths stored relative to it.
+    // Everything below the source folder, paths stored relative to it, links kept.
     void packSourceTree() { rar({"a", "-idq", "-r", "-ep1", "-ol", archive, source + "/*"}); }
 
-    ExtractResult extract() {
-        names.str("");
-        return extractArchive(archive, product, names);
-    }
-    std::vector<std::string> printedNames() const {
-        std::vector<std::string> lines;
-        std::istringstream in(names.str());
-        for (std::string line; std::getline(in, line);) {
-            lines.push_back(line);
-        }
-        return lines;
-    }
-
     std::string source = env.root + "/source";
-    std::string product;
-    std::string archive;
-    std::ostringstream names;
+    std::string product = env.root + "/install/win-ia32-unpacked";
+    std::string archive = product + ".rar";
+    std::string outside = env.root + "/install/outside.txt";
 };
 
+struct ArchiveRow {
+    const char* name;
+    std::function<void(Extraction&)> make;
+    ExtractStatus status;
+    std::vector<std::string> printed;  // in order; empty: not checked
+    std::string failedEntry;
+    bool archiveKept = false;
+};
+
+std::string thirdEntry() {
+    std::string third;
+    for (int i = 0; i < 400; ++i) {
+        third += "THIRD-ENTRY-DATA/" + std::to_string(i);
+    }
+    return third;
+}
+
+// One safe entry, then a hostile one: a stored name climbing out, or a link
+// whose target does.
+std::function<void(Extraction&)> hostile(std::string storedName, std::string linkTarget) {
+    return [storedName, linkTarget](Extraction& t) {
+        t.addSource("a.txt", "safe");
+        if (linkTarget.empty()) {
+            t.addSource("b.txt", "hostile");
+        } else {
+            fs::create_symlink(linkTarget == "OUTSIDE" ? t.outside : linkTarget,
+                               t.source + "/link");
+        }
+        t.rar({"a", "-idq", "-ol", "-ep1", t.archive, t.source + "/a.txt",
+               t.source + (linkTarget.empty() ? "/b.txt" : "/link")});
+        if (linkTarget.empty()) {
+            t.rar({"rn", "-idq", t.archive, "b.txt", storedName});
+        }
+    };
+}
+
+const ArchiveRow kArchives[] = {
+    {"DamagedThirdEntry",
+     [](Extraction& t) {
+         for (const char* name : {"1.txt", "2.txt", "4.txt"}) {
+             t.addSource(name, name);
+         }
+         t.addSource("3.txt", thirdEntry());
+         t.rar({"a", "-idq", "-m0", "-ep1", t.archive, t.source + "/1.txt", t.source + "/2.txt",
+                t.source + "/3.txt", t.source + "/4.txt"});
+         std::string bytes = readFile(t.archive);
+         size_t inside = bytes.find("THIRD-ENTRY-DATA/200");
+         ASSERT_NE(inside, std::string::npos);
+         bytes[inside] = static_cast<char>(bytes[inside] ^ 0x5A);
+         writeFile(t.archive, bytes);
+     },
+     ExtractStatus::DamagedEntry,
+     {"1.txt", "2.txt", "3.txt"},
+     "3.txt"},
+    {"EncryptedEntries",
+     [](Extraction& t) {
+         t.addSource("secret.txt", "hidden");
+         t.rar({"a", "-idq", "-ep1", "-psecret", t.archive, t.source + "/secret.txt"});
+     },
+     ExtractStatus::Encrypted,
+     {"secret.txt"},
+     "secret.txt"},
+    {"EncryptedHeaders",
+     [](Extraction& t) {
+         t.addSource("secret.txt", "hidden");
+         t.rar({"a", "-idq", "-ep1", "-hpsecret", t.archive, t.source + "/secret.txt"});
+     },
+     ExtractStatus::Encrypted,
+     {},
+     ""},
+    {"NotAnArchive",
+     [](Extraction& t) { writeFile(t.archive, "<html>404 Not Found</html>"); },
+     ExtractStatus::NotAnArchive,
+     {},
+     "",
+     true},
+    {"NoArchiveAtAll", [](Extraction&) {}, ExtractStatus::NotAnArchive, {}, "", false},
+    {"NameClimbsOut",
+     hostile("../outside.txt", ""),
+     ExtractStatus::UnsafeEntry,
+     {"a.txt", "../outside.txt"},
+     "../outside.txt"},
+    {"NameClimbsOutFromBelow",
+     hostile("sub/../../outside.txt", ""),
+     ExtractStatus::UnsafeEntry,
+     {"a.txt", "sub/../../outside.txt"},
+     "sub/../../outside.txt"},
+    {"LinkClimbsOut",
+     hostile("", "../outside.txt"),
+     ExtractStatus::UnsafeEntry,
+     {"a.txt", "link"},
+     "link"},
+    {"LinkClimbsOutFromBelow",
+     hostile("", "sub/../../../outside.txt"),
+     ExtractStatus::UnsafeEntry,
+     {"a.txt", "link"},
+     "link"},
+    {"LinkToAnAbsolutePath",
+     hostile("", "OUTSIDE"),
+     ExtractStatus::UnsafeEntry,
+     {"a.txt", "link"},
+     "link"},
+};
+
+void PrintTo(const ArchiveRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class ArchiveTable : public Extraction, public ::testing::WithParamInterface<ArchiveRow> {};
+
+// Entries are written in order up to the one that stops the loop; nothing
+// ever lands outside the product folder; an archive that opened is deleted.
+TEST_P(ArchiveTable, StopsAtTheFirstBadEntry) {
+    const ArchiveRow& row = GetParam();
+    fs::create_directories(product);
+    writeFile(outside, "untouched");
+    ASSERT_NO_FATAL_FAILURE(row.make(*this));
+    std::string before = platform::fileExists(archive) ? readFile(archive) : "";
+    std::ostringstream names;
+    testing::internal::CaptureStderr();
+    ExtractResult result = extractArchive(archive, product, names);
+    std::string log = testing::internal::GetCapturedStderr();
+
+    EXPECT_EQ(result.status, row.status) << describeExtractStatus(result.status);
+    EXPECT_EQ(result.failedEntry, row.failedEntry);
+    if (!row.printed.empty()) {
+        std::string expected;
+        for (const std::string& name : row.printed) {
+            expected += name + "\n";
+        }
+        EXPECT_EQ(names.str(), expected);
+        EXPECT_EQ(result.entriesWritten, static_cast<int>(row.printed.size()) - 1);
+        if (row.printed.size() > 1) {
+            EXPECT_EQ(readFile(product + "/" + row.printed[0]),
+                      row.printed[0] == "a.txt" ? "safe" : "1.txt");
+        }
+    }
+    EXPECT_EQ(readFile(outside), "untouched");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(product + "/link")));
+    EXPECT_FALSE(fs::exists(product + "/4.txt"));
+    EXPECT_EQ(platform::fileExists(archive), row.archiveKept);
+    if (row.archiveKept) {
+        EXPECT_EQ(readFile(archive), before);
+    }
+    EXPECT_FALSE(fs::exists(product + "/secret.txt"));
+    if (row.status == ExtractStatus::NotAnArchive) {
+        EXPECT_NE(log.find("QvmAudioDownCall: RAROpenArchiveEx err\n"), std::string::npos) << log;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Archives, ArchiveTable, ::testing::ValuesIn(kArchives),
+                         [](const ::testing::TestParamInfo<ArchiveRow>& row) {
+                             return std::string(row.param.name);
+                         });
+
 // Wide names (non-ASCII letters, blanks, shell characters) keep their
-// letters on disk and are printed one per line.
+// letters on disk and are printed one per line; a link inside stays a link.
 TEST_F(Extraction, NestedFoldersAndWideNamesLandUnderTheProductFolder) {
     const std::pair<std::string, std::string> files[] = {
         {"hobnarAudio.exe", "MZ main"},
-        {"resources/app/main.js", "console.log(1)"},
         {"locales/deep/er/zh-CN.pak", std::string(70000, 'z')},
         {"语音/文字 转换.txt", "中文"},
         {"Ünïcødé $(x) ;'q'.txt", "latin"},
@@ -96,150 +230,29 @@ TEST_F(Extraction, NestedFoldersAndWideNamesLandUnderTheProductFolder) {
     for (const auto& [name, content] : files) {
         addSource(name, content);
     }
-    fs::create_symlink("locales/deep/er/zh-CN.pak", source + "/alias.pak");  // stays inside
+    fs::create_symlink("locales/deep/er/zh-CN.pak", source + "/alias.pak");
+    fs::create_directories(product);
     packSourceTree();
 
-    ExtractResult result = extract();
+    std::ostringstream names;
+    ExtractResult result = extractArchive(archive, product, names);
     EXPECT_TRUE(result.ok()) << describeExtractStatus(result.status);
     for (const auto& [name, content] : files) {
-        EXPECT_EQ(readFile(product + "/" + name), content) << name;
+        EXPECT_TRUE(readFile(product + "/" + name) == content) << name;
     }
     EXPECT_TRUE(fs::is_symlink(product + "/alias.pak"));
-    EXPECT_EQ(readFile(product + "/alias.pak"), std::string(70000, 'z'));
-    std::vector<std::string> printed = printedNames();
-    std::set<std::string> expected = {"hobnarAudio.exe",
-                                      "resources",
-                                      "resources/app",
-                                      "resources/app/main.js",
-                                      "locales",
-                                      "locales/deep",
-                                      "locales/deep/er",
-                                      "locales/deep/er/zh-CN.pak",
-                                      "语音",
-                                      "语音/文字 转换.txt",
-                                      "Ünïcødé $(x) ;'q'.txt",
-                                      "alias.pak"};
-    EXPECT_EQ(std::set<std::string>(printed.begin(), printed.end()), expected);
-    EXPECT_EQ(printed.size(), expected.size());
-    EXPECT_EQ(result.entriesWritten, static_cast<int>(expected.size()));
-    EXPECT_FALSE(fs::exists(archive));
-}
-
-// rar erases an archive that loses its last entry, so the empty archive is
-// cut from a real one: signature and main header, then the end-of-archive
-// header, without the file header and data between them.
-TEST_F(Extraction, EmptyArchivePrintsNothingAndIsDeleted) {
-    addSource("only.txt", "x");
-    rar({"a", "-idq", "-m0", "-ep1", archive, source + "/only.txt"});
-    std::string bytes = readFile(archive);
-    ASSERT_GT(bytes.size(), 20u);
-    ASSERT_EQ(bytes.compare(0, 8, std::string("Rar!\x1a\x07\x01\x00", 8)), 0);
-    // Main header: CRC32, then its size as a variable-length integer.
-    size_t at = 12, headerSize = 0;
-    for (unsigned shift = 0;; shift += 7, ++at) {
-        headerSize |= (static_cast<size_t>(bytes[at]) & 0x7F) << shift;
-        if ((static_cast<unsigned char>(bytes[at]) & 0x80) == 0) {
-            break;
-        }
+    EXPECT_TRUE(readFile(product + "/alias.pak") == std::string(70000, 'z'));
+    std::set<std::string> printed;
+    std::istringstream lines(names.str());
+    for (std::string line; std::getline(lines, line);) {
+        printed.insert(line);
     }
-    size_t mainEnd = at + 1 + headerSize;
-    writeFile(archive, bytes.substr(0, mainEnd) + bytes.substr(bytes.size() - 8));
-
-    ExtractResult result = extract();
-    EXPECT_TRUE(result.ok()) << describeExtractStatus(result.status);
-    EXPECT_EQ(result.entriesWritten, 0);
-    EXPECT_EQ(names.str(), "");
-    EXPECT_TRUE(fs::is_empty(product));
+    EXPECT_EQ(printed,
+              (std::set<std::string>{"hobnarAudio.exe", "locales", "locales/deep",
+                                     "locales/deep/er", "locales/deep/er/zh-CN.pak", "语音",
+                                     "语音/文字 转换.txt", "Ünïcødé $(x) ;'q'.txt", "alias.pak"}));
+    EXPECT_EQ(result.entriesWritten, 9);
     EXPECT_FALSE(fs::exists(archive));
-}
-
-TEST_F(Extraction, DamagedThirdEntryStopsTheLoop) {
-    const std::string marker = "THIRD-ENTRY-DATA/";
-    std::string third;
-    for (int i = 0; i < 400; ++i) {
-        third += marker + std::to_string(i);
-    }
-    addSource("1.txt", "first");
-    addSource("2.txt", "second");
-    addSource("3.txt", third);
-    addSource("4.txt", "fourth");
-    rar({"a", "-idq", "-m0", "-ep1", archive, source + "/1.txt", source + "/2.txt",
-         source + "/3.txt", source + "/4.txt"});
-    std::string bytes = readFile(archive);
-    size_t inside = bytes.find(marker + "200");
-    ASSERT_NE(inside, std::string::npos);
-    bytes[inside] = static_cast<char>(bytes[inside] ^ 0x5A);
-    writeFile(archive, bytes);
-
-    testing::internal::CaptureStderr();
-    ExtractResult result = extract();
-    testing::internal::GetCapturedStderr();
-    EXPECT_EQ(result.status, ExtractStatus::DamagedEntry);
-    EXPECT_FALSE(result.ok());
-    EXPECT_EQ(result.entriesWritten, 2);
-    EXPECT_EQ(result.failedEntry, "3.txt");
-    EXPECT_EQ(names.str(), "1.txt\n2.txt\n3.txt\n");
-    EXPECT_EQ(readFile(product + "/1.txt"), "first");
-    EXPECT_EQ(readFile(product + "/2.txt"), "second");
-    EXPECT_NE(readFile(product + "/3.txt"), third);
-    EXPECT_FALSE(fs::exists(product + "/4.txt"));
-    EXPECT_FALSE(fs::exists(archive));
-}
-
-TEST_F(Extraction, NonArchiveIsKeptAndLogged) {
-    writeFile(archive, "<html><body>404 Not Found</body></html>");
-    testing::internal::CaptureStderr();
-    ExtractResult result = extract();
-    std::string log = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(result.status, ExtractStatus::NotAnArchive);
-    EXPECT_NE(log.find("QvmAudioDownCall: RAROpenArchiveEx err\n"), std::string::npos) << log;
-    EXPECT_EQ(readFile(archive), "<html><body>404 Not Found</body></html>");
-    EXPECT_EQ(names.str(), "");
-
-    fs::remove(archive);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(extract().status, ExtractStatus::NotAnArchive);
-    testing::internal::GetCapturedStderr();
-}
-
-// Each row makes one archive whose second entry is hostile; the first, safe
-// entry is written, the hostile one never lands anywhere.
-TEST_F(Extraction, EntriesCannotEscapeTheProductFolder) {
-    const std::string outside = env.root + "/install/outside.txt";
-    struct Row {
-        const char* storedName;  // empty: a symbolic link to `linkTarget` named "link"
-        std::string linkTarget;
-    } rows[] = {
-        {"../outside.txt", ""}, {"sub/../../outside.txt", ""},
-        {"", "../outside.txt"}, {"", "sub/../../../outside.txt"},
-        {"", outside},
-    };
-    writeFile(outside, "untouched");
-    for (const Row& row : rows) {
-        fs::remove_all(source);
-        addSource("a.txt", "safe");
-        if (row.storedName[0] != '\0') {
-            addSource("b.txt", "hostile");
-        } else {
-            fs::create_symlink(row.linkTarget, source + "/link");
-        }
-        rar({"a", "-idq", "-ol", "-ep1", archive, source + "/a.txt",
-             source + (row.storedName[0] != '\0' ? "/b.txt" : "/link")});
-        if (row.storedName[0] != '\0') {
-            rar({"rn", "-idq", archive, "b.txt", row.storedName});
-        }
-        testing::internal::CaptureStderr();
-        ExtractResult result = extract();
-        testing::internal::GetCapturedStderr();
-        std::string hostile = row.storedName[0] != '\0' ? row.storedName : "link";
-        EXPECT_EQ(result.status, ExtractStatus::UnsafeEntry) << hostile << " " << row.linkTarget;
-        EXPECT_EQ(result.failedEntry, hostile);
-        EXPECT_EQ(result.entriesWritten, 1);
-        EXPECT_EQ(readFile(product + "/a.txt"), "safe");
-        EXPECT_FALSE(fs::exists(fs::symlink_status(product + "/link")));
-        EXPECT_EQ(readFile(outside), "untouched");
-        EXPECT_FALSE(fs::exists(archive));
-    }
 }
 
 }  // namespace

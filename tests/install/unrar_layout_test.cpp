@@ -32,6 +32,11 @@ TEST(UnrarDeclarations, MatchTheLibraryHeader) {
     EXPECT_EQ(unrar::kOpenForExtract, static_cast<unsigned>(RAR_OM_EXTRACT));
     EXPECT_EQ(unrar::kExtract, RAR_EXTRACT);
     EXPECT_EQ(unrar::kEndArchive, ERAR_END_ARCHIVE);
+    EXPECT_EQ(unrar::kCreateError, ERAR_ECREATE);
+    EXPECT_EQ(unrar::kWriteError, ERAR_EWRITE);
+    EXPECT_EQ(unrar::kMissingPassword, ERAR_MISSING_PASSWORD);
+    EXPECT_EQ(unrar::kBadPassword, ERAR_BAD_PASSWORD);
+    EXPECT_EQ(unrar::kEntryEncrypted, static_cast<unsigned>(RHDF_ENCRYPTED));
     EXPECT_EQ(unrar::kSuccess, ERAR_SUCCESS);
 }
 

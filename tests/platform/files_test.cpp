@@ -17,19 +17,19 @@ TEST_F(StreamedFile, AppendsKeepsContentAndRestartsAfterTruncation) {
     platform::FileHandle file = platform::openFileForAppend(path);
     ASSERT_TRUE(file.isOpen());
     EXPECT_EQ(platform::fileSize(file), 3);
-    EXPECT_TRUE(platform::appendToFile(file, "+new", 4));
+    EXPECT_EQ(platform::appendToFile(file, "+new", 4), platform::IoError::None);
     EXPECT_EQ(platform::fileSize(file), 7);
     EXPECT_EQ(readFile(path), "old+new");
 
     EXPECT_TRUE(platform::truncateFile(file, 0));
-    EXPECT_TRUE(platform::appendToFile(file, "again", 5));
+    EXPECT_EQ(platform::appendToFile(file, "again", 5), platform::IoError::None);
     EXPECT_EQ(readFile(path), "again");
 
     platform::closeFile(file);
     EXPECT_FALSE(file.isOpen());
     platform::closeFile(file);
     EXPECT_EQ(platform::fileSize(file), -1);
-    EXPECT_FALSE(platform::appendToFile(file, "x", 1));
+    EXPECT_NE(platform::appendToFile(file, "x", 1), platform::IoError::None);
 
     EXPECT_TRUE(platform::removeFile(path));
     EXPECT_FALSE(platform::fileExists(path));
@@ -57,7 +57,7 @@ TEST_F(StreamedFile, DiskSpaceOfExistingPathsOnly) {
 }
 
 TEST(LoadableLibrary, LoadsByNameAndFindsSymbols) {
-    void* unrar = platform::loadLibrary("libunrar.so.5");
+    void* unrar = platform::loadLibrary(platform::unrarLibraryName());
     ASSERT_NE(unrar, nullptr);
     EXPECT_NE(platform::librarySymbol(unrar, "RARGetDllVersion"), nullptr);
     EXPECT_EQ(platform::librarySymbol(unrar, "NoSuchFunction"), nullptr);

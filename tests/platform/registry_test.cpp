@@ -1,8 +1,4 @@
-#include <signal.h>
-#include <sqlite3.h>
-
 #include <chrono>
-#include <filesystem>
 #include <thread>
 
 #include "platform/platform.h"
@@ -16,22 +12,8 @@ namespace {
 
 const char* const kKey = "SOFTWARE\\ZorozAvuzado";
 
-class RegistryStore : public IsolatedTest {};
-
-std::string columnDescription(const std::string& dbPath) {
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(dbPath.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt* stmt = nullptr;
-    sqlite3_prepare_v2(db, "SELECT sql FROM sqlite_master WHERE name = 'registry_values'", -1,
-                       &stmt, nullptr);
-    std::string sql;
-    if (sqlite3_step(stmt) == SQLITE_ROW) {
-        sql = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
-    }
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    return sql;
-}
+// One fixture type for the suite, whose cases live in more than one file.
+using RegistryStore = IsolatedTest;
 
 TEST_F(RegistryStore, ValuesOfAnyLengthReadBackWhole) {
     std::string big(10000, 'x');
@@ -45,9 +27,9 @@ TEST_F(RegistryStore, ValuesOfAnyLengthReadBackWhole) {
     EXPECT_EQ(*empty, "");
     EXPECT_FALSE(platform::registryRead(kKey, "missing").has_value());
 
-    std::string binary("a\0b\xff", 4);
-    ASSERT_TRUE(platform::registryWrite(kKey, "binary", binary));
-    EXPECT_EQ(platform::registryRead(kKey, "binary"), binary);
+    std::string withNul("a\0b", 3);
+    ASSERT_TRUE(platform::registryWrite(kKey, "withNul", withNul));
+    EXPECT_EQ(platform::registryRead(kKey, "withNul"), withNul);
 }
 
 TEST_F(RegistryStore, NamesMatchCaseInsensitivelyAndOverwriteInPlace) {
@@ -60,29 +42,6 @@ TEST_F(RegistryStore, NamesMatchCaseInsensitivelyAndOverwriteInPlace) {
     EXPECT_TRUE(platform::registryDelete(kKey, "PCID"));
     EXPECT_FALSE(platform::registryRead(kKey, "pcId").has_value());
     EXPECT_FALSE(platform::registryDelete(kKey, "pcId"));
-}
-
-TEST_F(RegistryStore, LivesWhereConfiguredWithTheDocumentedSchema) {
-    EXPECT_EQ(platform::registryStorePath(), env.registryDb);
-    EXPECT_FALSE(platform::registryRead(kKey, "x").has_value());
-    EXPECT_FALSE(std::filesystem::exists(env.registryDb)) << "reading never creates the store";
-
-    ASSERT_TRUE(platform::registryWrite(kKey, "x", "1"));
-    EXPECT_EQ(
-        columnDescription(env.registryDb),
-        "CREATE TABLE registry_values(key TEXT NOT NULL COLLATE NOCASE, name TEXT NOT NULL "
-        "COLLATE NOCASE, type INTEGER NOT NULL, data BLOB NOT NULL, PRIMARY KEY (key, name))");
-
-    testsupport::setEnv("HOBNAR_REGISTRY_DB", nullptr);
-    EXPECT_EQ(platform::registryStorePath(), env.stateHome + "/hobnar/registry.db");
-    ASSERT_TRUE(platform::registryWrite(kKey, "y", "2"));
-    EXPECT_TRUE(std::filesystem::exists(env.stateHome + "/hobnar/registry.db"));
-
-    testsupport::setEnv("XDG_STATE_HOME", nullptr);
-    testsupport::setEnv("HOME", nullptr);
-    EXPECT_EQ(platform::registryStorePath(), "");
-    EXPECT_FALSE(platform::registryWrite(kKey, "z", "3"));
-    EXPECT_FALSE(platform::registryRead(kKey, "y").has_value());
 }
 
 TEST_F(RegistryStore, TwoProcessesWritingAtOnceLoseNothing) {
@@ -107,8 +66,8 @@ TEST_F(RegistryStore, AProcessKilledMidWriteLeavesAWholeValue) {
     for (int round = 0; round < 5; ++round) {
         ChildProcess loop({writer, "loop", kKey, "blob", std::to_string(size)});
         std::this_thread::sleep_for(std::chrono::milliseconds(40 + 37 * round));
-        loop.kill(SIGKILL);
-        EXPECT_EQ(loop.wait(), 128 + SIGKILL);
+        loop.kill(testsupport::kKillSignal);
+        EXPECT_EQ(loop.wait(), 128 + testsupport::kKillSignal);
 
         std::optional<std::string> value = platform::registryRead(kKey, "blob");
         ASSERT_TRUE(value.has_value());

@@ -18,8 +18,8 @@ BackendProcess::BackendProcess(const std::string& folder, const std::string& pac
     : m_db(folder + "/events.db"),
       m_stdout(folder + "/backend.out"),
       m_stderr(folder + "/backend.err") {
-    std::vector<std::string> argv = {
-        backendProgram(), "--port", std::to_string(port), "--package", package, "--db", m_db};
+    std::vector<std::string> argv = {backendProgram(),  "--port", std::to_string(port), "--package",
+                                     hostPath(package), "--db",   hostPath(m_db)};
     argv.insert(argv.end(), extra.begin(), extra.end());
     // A fixed port may still be held by a server that is shutting down or by
     // a program outside the test run; the backend then exits at once and is
@@ -61,7 +61,7 @@ bool BackendProcess::logHas(const std::string& text) const {
 }
 
 std::string BackendProcess::listEvents() const {
-    return runTool({backendProgram(), "--db", m_db, "--list-events"}, 20).out;
+    return runTool({backendProgram(), "--db", hostPath(m_db), "--list-events"}, 20).out;
 }
 
 std::vector<std::string> BackendProcess::eventNames() const {
@@ -77,26 +77,20 @@ std::vector<std::string> BackendProcess::eventNames() const {
 bool makeRarPackage(const std::string& archive,
                     const std::vector<std::pair<std::string, std::string>>& files) {
     std::string staging = archive + ".files";
-    std::filesystem::create_directories(staging);
-    std::vector<std::string> argv = {"rar", "a", "-idq", "-ep1", archive};
+    std::filesystem::create_directories(std::filesystem::u8path(staging));
+    std::vector<std::string> argv = {"rar", "a", "-idq", "-ep1", hostPath(archive)};
     for (const auto& [name, content] : files) {
         std::string path = staging + "/" + name;
         writeFile(path, content);
         if (name.size() > 4 && name.compare(name.size() - 4, 4, ".exe") == 0) {
             std::filesystem::permissions(path, std::filesystem::perms::owner_all);
         }
-        argv.push_back(path);
+        argv.push_back(hostPath(path));
     }
     ChildProcess rar(argv);
-    bool ok = rar.wait(60) == 0 && std::filesystem::exists(archive);
-    std::filesystem::remove_all(staging);
+    bool ok = rar.wait(60) == 0 && std::filesystem::exists(std::filesystem::u8path(archive));
+    std::filesystem::remove_all(std::filesystem::u8path(staging));
     return ok;
-}
-
-std::vector<std::pair<std::string, std::string>> recordingProduct() {
-    return {{"hobnarAudio.exe",
-             "#!/bin/sh\necho \"started$GDK_GL\" >> \"$(dirname \"$0\")/started\"\n"},
-            {"unInstall.exe", "#!/bin/sh\nexit 0\n"}};
 }
 
 }  // namespace testsupport

@@ -1,5 +1,6 @@
 // The real hobnar-backend as a child process, for tests of the real
-// programs, and RAR packages made with `rar` at test time.
+// programs, and RAR packages made with `rar` at test time.  The Windows
+// build's tests run both on the build machine (see child_process.h).
 #pragma once
 
 #include <memory>
@@ -50,7 +51,13 @@ bool makeRarPackage(const std::string& archive,
 // A product that records each start: hobnarAudio.exe writes "started" into
 // the file "started" beside itself; unInstall.exe does nothing.  A GDK_GL
 // that the window layer set for its own start-up and left behind would be
-// inherited by the product and show after the word.
+// inherited by the product and show after the word.  (POSIX: shell scripts;
+// Windows: small programs of this build.)
 std::vector<std::pair<std::string, std::string>> recordingProduct();
+
+// Puts a program at `path` that, each time it starts, writes the path it was
+// started as and a line break into the file "started" beside itself.  True
+// on success.
+bool installPathRecorder(const std::string& path);
 
 }  // namespace testsupport

@@ -1,10 +1,5 @@
 #include "tests/support/local_server.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 namespace testsupport {
 
 std::string SeenRequest::header(const std::string& name) const {
@@ -55,27 +50,6 @@ std::string LocalServer::url() const {
 std::vector<SeenRequest> LocalServer::requests() {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_seen;
-}
-
-SilentPort::SilentPort() {
-    m_socket = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(m_socket, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
-        ::listen(m_socket, 8) == 0 &&
-        ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-        m_port = ntohs(address.sin_port);
-    }
-}
-
-SilentPort::~SilentPort() {
-    ::close(m_socket);
-}
-
-std::string SilentPort::url() const {
-    return "http://127.0.0.1:" + std::to_string(m_port);
 }
 
 }  // namespace testsupport

@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/silent_port.h"
+
 namespace testsupport {
 
 struct SeenRequest {
@@ -45,21 +47,6 @@ class LocalServer {
     std::thread m_thread;
     std::mutex m_mutex;
     std::vector<SeenRequest> m_seen;
-};
-
-// A port that accepts connections (the kernel completes them) but never
-// answers: for time-out tests.
-class SilentPort {
-  public:
-    SilentPort();
-    ~SilentPort();
-    SilentPort(const SilentPort&) = delete;
-    SilentPort& operator=(const SilentPort&) = delete;
-    std::string url() const;
-
-  private:
-    int m_socket = -1;
-    int m_port = 0;
 };
 
 }  // namespace testsupport
