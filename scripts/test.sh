@@ -1,22 +1,46 @@
 #!/usr/bin/env bash
 # Sets up (packages and build), then runs every test suite: the normal build,
 # the AddressSanitizer/UndefinedBehaviorSanitizer and ThreadSanitizer builds
-# (scripts/sanitizers.sh), and a short run of every fuzz target
-# (scripts/fuzz.sh 10).  About 12 minutes from scratch on two cores.
-#   scripts/test.sh            everything
-#   scripts/test.sh --quick    the normal build's suites only (about 3 minutes)
+# (scripts/sanitizers.sh), a short run of every fuzz target (scripts/fuzz.sh
+# 10), and the 32-bit Windows build's suites under Wine (build-win32/,
+# scripts/wine-test-run.sh).  About 12 minutes from scratch on two cores for
+# the Linux part, 3 more for the Windows one.
+#   scripts/test.sh             everything
+#   scripts/test.sh --quick     the normal build's suites only (about 3 minutes)
+#   scripts/test.sh --windows   the Windows build and its suites only
+# Further arguments go to the normal build's ctest.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-quick=0
-if [ "${1:-}" = "--quick" ]; then
-  quick=1
-  shift
+mode=all
+case "${1:-}" in
+  --quick | --windows)
+    mode=${1#--}
+    shift
+    ;;
+esac
+
+windows_suites() {
+  local start=$SECONDS
+  echo "== win32: configure, build and test under Wine"
+  cmake --preset win32 >/dev/null
+  cmake --build --preset win32
+  ctest --preset win32
+  echo "== win32: $((SECONDS - start)) s"
+}
+
+if [ "$mode" = windows ]; then
+  "$here/scripts/setup.sh" --no-build
+  cd "$here"
+  windows_suites
+  exit 0
 fi
 "$here/scripts/setup.sh" "$here/build"
 (cd "$here/build" && ctest -j"$(nproc)" --output-on-failure --timeout 600 "$@")
-if [ "$quick" -eq 1 ]; then
+if [ "$mode" = quick ]; then
   exit 0
 fi
 "$here/scripts/sanitizers.sh" all
 # A fixed seed keeps the short run repeatable; long runs explore afresh.
 FUZZ_SEED=1 "$here/scripts/fuzz.sh" 10
+cd "$here"
+windows_suites

@@ -1,0 +1,96 @@
+// Diagnostics, identity bytes and OS version facts from the Windows API.
+#include <windows.h>
+// After windows.h, which they rely on.
+#include <lm.h>
+#include <objbase.h>
+
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/win32/win32_text.h"
+
+namespace platform {
+namespace {
+
+std::mutex& outputMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+void putBigEndian(std::uint8_t* out, unsigned long value, int bytes) {
+    for (int i = 0; i < bytes; ++i) {
+        out[i] = static_cast<std::uint8_t>(value >> (8 * (bytes - 1 - i)));
+    }
+}
+
+// Major and minor version of the workstation service, each cut to its low 16
+// bits; 0.0 when the query fails.
+void readWorkstationVersion(OsVersionFacts& facts) {
+    WKSTA_INFO_100* info = nullptr;
+    if (NetWkstaGetInfo(nullptr, 100, reinterpret_cast<LPBYTE*>(&info)) == NERR_Success &&
+        info != nullptr) {
+        facts.major = static_cast<int>(info->wki100_ver_major & 0xFFFF);
+        facts.minor = static_cast<int>(info->wki100_ver_minor & 0xFFFF);
+    }
+    if (info != nullptr) {
+        NetApiBufferFree(info);
+    }
+}
+
+}  // namespace
+
+// The debugger gets the line, standard error gets it with a line break, so
+// tests and unattended runs without a debugger see it as well.
+void debugOutput(const std::string& text) {
+    std::lock_guard<std::mutex> lock(outputMutex());
+    std::string single = singleLine(text);
+    OutputDebugStringW(win32::wide(single).c_str());
+    std::string line = single + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+}
+
+void debugLog(const std::string& message) {
+    debugOutput("QvmAudioDownCall: " + message);
+}
+
+// The GUID's fields in their printed order (the 32-bit field, the two 16-bit
+// fields, the eight bytes), each most significant byte first, which is the
+// order identity::formatGuidId writes.  No COM initialisation is needed for
+// CoCreateGuid, and its result is not examined: a failed call leaves zeros.
+std::array<std::uint8_t, 16> newGuidBytes() {
+    GUID guid{};
+    CoCreateGuid(&guid);
+    std::array<std::uint8_t, 16> bytes{};
+    putBigEndian(&bytes[0], guid.Data1, 4);
+    putBigEndian(&bytes[4], guid.Data2, 2);
+    putBigEndian(&bytes[6], guid.Data3, 2);
+    for (int i = 0; i < 8; ++i) {
+        bytes[8 + i] = guid.Data4[i];
+    }
+    return bytes;
+}
+
+// Architecture from GetSystemInfo (as the process sees it: x86 for a 32-bit
+// program under WOW64), platform id and product type from the extended
+// version record, the version numbers from the workstation service; osName
+// stays empty so identity names the version from its table.
+OsVersionFacts osVersionFacts() {
+    OsVersionFacts facts;
+    SYSTEM_INFO system{};
+    GetSystemInfo(&system);
+    facts.processorArchitecture = system.wProcessorArchitecture;
+
+    OSVERSIONINFOEXA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    if (GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&version))) {
+        facts.platformId = static_cast<int>(version.dwPlatformId);
+        facts.productType = version.wProductType;
+    }
+    readWorkstationVersion(facts);
+    return facts;
+}
+
+}  // namespace platform
