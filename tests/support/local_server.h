@@ -1,5 +1,6 @@
-// A real HTTP server on 127.0.0.1 for tests, on a free port, recording every
-// request it answered.  Add routes to `http` before start().
+// A real HTTP server on a free port of 127.0.0.1 that records every request
+// it answers.  Routes go into `http` before start(); handlers run on the
+// server's threads; requests() may be called from any thread.
 #pragma once
 
 #include <httplib.h>
@@ -9,35 +10,20 @@
 #include <thread>
 #include <vector>
 
-#include "tests/support/silent_port.h"
-
 namespace testsupport {
 
-struct SeenRequest {
-    std::string method;
-    std::string path;
-    std::string target;  // path and query as sent
-    httplib::Headers headers;
-    httplib::Params params;
-    std::string body;
-
-    bool hasHeader(const std::string& name) const { return headers.count(name) > 0; }
-    std::string header(const std::string& name) const;
-};
+using SeenRequest = httplib::Request;
 
 class LocalServer {
   public:
     LocalServer();
     ~LocalServer();
-    LocalServer(const LocalServer&) = delete;
-    LocalServer& operator=(const LocalServer&) = delete;
 
-    // GET `path` answers `json` (a client query of the backend).
+    // GETs of `path` answer `json`; POSTs of operation-log events succeed.
     void answerJson(const std::string& path, const std::string& json);
-    // POSTs of operation-log events are accepted with success.
     void acceptEvents();
     void start();
-    std::string url() const;  // "http://127.0.0.1:PORT"
+    std::string url() const { return "http://127.0.0.1:" + std::to_string(m_port); }
     std::vector<SeenRequest> requests();
 
     httplib::Server http;

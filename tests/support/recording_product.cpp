@@ -1,9 +1,6 @@
-// The product of recordingProduct() on Windows: as hobnarAudio.exe it appends
-// "started" and a line break to the file "started" beside itself; under any
-// other name (unInstall.exe) it does nothing.  One program serves both so the
-// package needs no second build.
-#include <algorithm>
-#include <cctype>
+// The one Windows program tests install: beside a file "record-path" it is
+// installPathRecorder()'s, else recordingProduct()'s hobnarAudio.exe (when so
+// named) and unInstall.exe (otherwise).
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -12,14 +9,12 @@
 
 int main() {
     std::string self = platform::programFilePath();
-    std::string name = self.substr(self.find_last_of("\\/") + 1);
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (name != "hobnaraudio.exe") {
-        return 0;
+    std::filesystem::path started = std::filesystem::u8path(platform::programDir() + "\\started");
+    if (platform::fileExists(platform::programDir() + "\\record-path")) {
+        std::ofstream(started, std::ios::binary) << self << "\n";
+    } else if (_wcsicmp(std::filesystem::u8path(self).filename().c_str(), L"hobnarAudio.exe") ==
+               0) {
+        std::ofstream(started, std::ios::binary | std::ios::app) << "started\n";
     }
-    std::ofstream started(std::filesystem::u8path(platform::programDir() + "\\started"),
-                          std::ios::binary | std::ios::app);
-    started << "started\n";
-    return started ? 0 : 1;
+    return 0;
 }

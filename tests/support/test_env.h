@@ -1,15 +1,14 @@
-// Test isolation: every test gets its own HOME, XDG folders and registry
-// file below a fresh temporary folder, removed again afterwards.  On Windows
-// the same folders stand in for the user's shell folders (local and roaming
-// application data, desktop), and the registry is the real one of the test's
-// private Wine prefix.  The OS-specific halves are test_env_posix.cpp and
-// test_env_win32.cpp.
+// Test isolation: each test's own HOME, XDG folders and registry below a fresh
+// temporary folder, removed afterwards (Windows: the shell folders point there,
+// the registry is the private Wine prefix's).  One per test, on its thread;
+// the helpers block and never throw.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace testsupport {
@@ -21,39 +20,40 @@ class TempEnvironment {
     TempEnvironment(const TempEnvironment&) = delete;
     TempEnvironment& operator=(const TempEnvironment&) = delete;
 
-    // The local application-data folder becomes unavailable to the platform
-    // layer until the end of the test (POSIX: no HOME and no XDG_STATE_HOME;
-    // Windows: the shell folder points to a folder that does not exist).
+    // Local application data is gone until the test ends (POSIX: HOME and
+    // XDG_STATE_HOME; Windows: its shell folder names no folder).
     void hideLocalAppData();
-    // Writes of values under `key` fail from now on (POSIX: the store file
-    // lies where none can be made; Windows: the key becomes a registry link
-    // into nowhere, and its values are gone).
-    void breakRegistry(const std::string& key);
 
     std::string root;        // the temporary folder itself
     std::string home;        // $HOME (Windows: a user profile folder)
     std::string stateHome;   // $XDG_STATE_HOME (local application data)
     std::string dataHome;    // $XDG_DATA_HOME (roaming application data)
-    std::string configHome;  // $XDG_CONFIG_HOME
+    std::string configHome;  // $XDG_CONFIG_HOME (Windows: empty)
     std::string desktop;     // $XDG_DESKTOP_DIR (Windows: the desktop folder)
     std::string registryDb;  // $HOBNAR_REGISTRY_DB (Windows: empty, no file)
 
   private:
+    // The OS half: the folders with the settings naming them (POSIX: the
+    // environment; Windows: shell folders); kUnset reads and writes "none".
+    std::vector<std::pair<std::string, std::string>> userFolders();
+    static std::string userSetting(const std::string& name);
+    static void setUserSetting(const std::string& name, const std::string& value);
+    static constexpr const char* kUnset = "\x01unset";
     std::vector<std::pair<std::string, std::string>> m_saved;
     std::string m_savedCwd;
 };
 
 // Sets or (with nullptr) removes an environment variable.
 void setEnv(const char* name, const char* value);
-
 // Paths are UTF-8 on every system.
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
 // `size` pseudo-random bytes (they do not compress), the same for a seed.
 std::string randomBytes(std::size_t size, unsigned seed = 1);
+// The file's content once it holds `text` (or anything), waiting `seconds` at most.
+std::string awaitFile(const std::string& path, int seconds = 20, const std::string& text = "");
 
-// Fixture base: a TempEnvironment for each test.
-class IsolatedTest : public ::testing::Test {
+class IsolatedTest : public ::testing::Test {  // a TempEnvironment for each test
   protected:
     TempEnvironment env;
 };
