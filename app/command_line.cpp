@@ -1,6 +1,5 @@
 #include "app/command_line.h"
 
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -8,39 +7,68 @@
 
 namespace {
 
-const char* const kDirOption = "--dir";
-
-void appendArgument(std::string& text, const char* argument) {
+void appendArgument(std::string& text, const std::string& argument) {
     if (!text.empty()) {
         text += ' ';
     }
     text += argument;
 }
 
+bool startsWith(const std::string& text, const char* prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
+
+// NSIS's /D=FOLDER is the last argument and may hold blanks unquoted, so it
+// takes every argument after it as well.
+std::string nsisFolder(const std::vector<std::string>& arguments, size_t& i) {
+    std::string folder = arguments[i].substr(3);
+    while (i + 1 < arguments.size()) {
+        folder += ' ' + arguments[++i];
+    }
+    return folder;
+}
+
+// One of our own options at arguments[i]; false for any other argument.
+// The value-taking ones may advance i.
+bool takeOption(CommandLine& line, const std::vector<std::string>& arguments, size_t& i) {
+    const std::string& argument = arguments[i];
+    if (argument == "--silent" || argument == "/S") {
+        line.silent = true;
+    } else if (argument == "--help") {
+        line.help = true;
+    } else if (argument == "--version") {
+        line.version = true;
+    } else if (startsWith(argument, "--dir=")) {
+        line.dirGiven = true;
+        line.dir = argument.substr(6);
+    } else if (startsWith(argument, "/D=")) {
+        line.dirGiven = true;
+        line.dir = nsisFolder(arguments, i);
+    } else if (argument == "--dir") {
+        if (i + 1 >= arguments.size()) {
+            line.error = "--dir needs a folder";
+            return true;
+        }
+        line.dirGiven = true;
+        line.dir = arguments[++i];
+    } else if (startsWith(argument, "--log=") || startsWith(argument, "/LOG=")) {
+        line.logFile = argument.substr(argument.find('=') + 1);
+        if (line.logFile.empty()) {
+            line.error = "--log needs a file";
+        }
+    } else {
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
-CommandLine parseCommandLine(int argc, const char* const* argv) {
+CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     CommandLine line;
-    for (int i = 1; i < argc; ++i) {
-        const char* argument = argv[i];
-        if (std::strcmp(argument, "--silent") == 0) {
-            line.silent = true;
-        } else if (std::strcmp(argument, "--help") == 0) {
-            line.help = true;
-        } else if (std::strcmp(argument, "--version") == 0) {
-            line.version = true;
-        } else if (std::strncmp(argument, "--dir=", 6) == 0) {
-            line.dirGiven = true;
-            line.dir = argument + 6;
-        } else if (std::strcmp(argument, kDirOption) == 0) {
-            if (i + 1 >= argc) {
-                line.error = "--dir needs a folder";
-                break;
-            }
-            line.dirGiven = true;
-            line.dir = argv[++i];
-        } else {
-            appendArgument(line.argumentText, argument);
+    for (size_t i = 0; i < arguments.size() && line.error.empty(); ++i) {
+        if (!takeOption(line, arguments, i)) {
+            appendArgument(line.argumentText, arguments[i]);
         }
     }
     if (line.error.empty() && line.dirGiven && line.dir.empty()) {
@@ -64,24 +92,48 @@ std::string absoluteFolder(const std::string& folder) {
 
 std::string usageText() {
     return "Usage: hobnar-setup [ARGUMENTS...]\n"
-           "       hobnar-setup --silent [--dir=FOLDER] [ARGUMENTS...]\n"
+           "       hobnar-setup --silent [--dir=FOLDER] [--log=FILE] [ARGUMENTS...]\n"
+           "       hobnar-setup /S [/LOG=FILE] [ARGUMENTS...] [/D=FOLDER]\n"
            "\n"
            "Installs hobnarAudio, the speech-to-text product: downloads its package,\n"
-           "unpacks it, registers it and puts a shortcut on the desktop.\n"
+           "checks it, unpacks it, registers it and puts a shortcut on the desktop.\n"
            "\n"
-           "  --silent        install without a window; progress goes to standard output,\n"
-           "                  and the exit status is 0 on success, non-zero on failure\n"
-           "                  (with a one-line reason on standard error)\n"
+           "  --silent, /S    install without a window; progress goes to standard output,\n"
+           "                  a failure to standard error as one line with its reason\n"
            "  --dir=FOLDER    with --silent: install below FOLDER (default: the user's\n"
-           "                  application-data folder, ~/.local/share); the product goes\n"
-           "                  to FOLDER/win-ia32-unpacked\n"
+           "  /D=FOLDER       application-data folder); the product goes to\n"
+           "                  FOLDER/win-ia32-unpacked.  /D= is the last argument and may\n"
+           "                  hold blanks unquoted; a relative FOLDER is taken from the\n"
+           "                  working folder\n"
+           "  --log=FILE      also write every diagnostic line, with its time, to FILE\n"
+           "  /LOG=FILE\n"
            "  --help          show this text\n"
            "  --version       show the version\n"
            "\n"
            "Other arguments: a promotion id after the last \"_\" (setup_10086.exe), and\n"
            "\"dev\" anywhere to use the test servers instead of the production ones.\n"
            "An unattended run reports the events pc_show_install, pc_click_install,\n"
-           "pc_Installing and, on success, pc_install_success.\n";
+           "pc_Installing and, on success, pc_install_success.\n"
+           "\n"
+           "Exit status:\n"
+           "   0  installed, or already installed in this version\n"
+           "   2  the backend gave no install information\n"
+           "   3  the product folder cannot be created\n"
+           "   4  the download failed (network, server, or an HTTP error it kept answering)\n"
+           "   5  the package cannot be unpacked (no archive, damaged, encrypted, unsafe\n"
+           "      entries, no hobnarAudio.exe)\n"
+           "   6  the HTTP library cannot be initialised\n"
+           "   7  the UnRAR library is not available\n"
+           "   8  another installation into the same folder is running\n"
+           "   9  the product could not be recorded in the registry\n"
+           "  10  the disk is full\n"
+           "  11  the install folder or a product file cannot be written\n"
+           "  12  the package address is malformed or not http(s)\n"
+           "  13  the install folder's name is too long\n"
+           "  14  the package does not match its announced SHA-256 digest\n"
+           "  15  the package's signature is missing, unreadable or wrong\n"
+           "  64  the command line is wrong\n"
+           "  69  no display to show the window on (use --silent)\n";
 }
 
 std::string versionText() {

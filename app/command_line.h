@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 struct CommandLine {
     bool silent = false;       // --silent: install without a window
@@ -10,11 +11,15 @@ struct CommandLine {
     bool version = false;      // --version
     bool dirGiven = false;     // --dir=FOLDER or --dir FOLDER
     std::string dir;           // the install folder of an unattended run
+    std::string logFile;       // --log=FILE or /LOG=FILE: diagnostics go there too
     std::string argumentText;  // every other argument, joined by blanks
     std::string error;         // a problem with the options, or empty
 };
 
-CommandLine parseCommandLine(int argc, const char* const* argv);
+// The arguments after the program's name (UTF-8).  --silent/--dir= and the
+// Windows installer forms /S, /D=FOLDER and /LOG=FILE are taken out; the
+// rest is the argument text.
+CommandLine parseCommandLine(const std::vector<std::string>& arguments);
 
 // The folder made absolute against the working folder, so that what is
 // registered still names it from anywhere.

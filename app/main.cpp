@@ -3,13 +3,12 @@
 #include "app/command_line.h"
 #include "app/silent.h"
 #include "app/startup.h"
+#include "install/install.h"
+#include "platform/platform.h"
 
-int main(int argc, char** argv) {
-    CommandLine line = parseCommandLine(argc, argv);
-    if (!line.error.empty()) {
-        std::cerr << "hobnar-setup: " << line.error << " (see --help)" << std::endl;
-        return kExitUsage;
-    }
+namespace {
+
+int run(const CommandLine& line) {
     if (line.help) {
         std::cout << usageText();
         return 0;
@@ -23,4 +22,24 @@ int main(int argc, char** argv) {
                                 line.dirGiven ? absoluteFolder(line.dir) : std::string());
     }
     return runInstaller(line.argumentText);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The key is part of the program: its build sets it, nothing at run time.
+    usePackageSigningKey(HOBNAR_PACKAGE_SIGNING_KEY);
+    platform::useParentConsole();
+    CommandLine line = parseCommandLine(platform::programArguments(argc, argv));
+    if (line.error.empty() && !line.logFile.empty() && !platform::setLogFile(line.logFile)) {
+        line.error = "cannot write the log file " + platform::singleLine(line.logFile);
+    }
+    if (!line.error.empty()) {
+        std::cerr << "hobnar-setup: " << line.error << " (see --help)" << std::endl;
+        return kExitUsage;
+    }
+    int status = run(line);
+    // For the log file only: the exit status itself says it everywhere else.
+    platform::writeLogLine("exit code " + std::to_string(status));
+    return status;
 }

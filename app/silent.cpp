@@ -1,11 +1,10 @@
 #include "app/silent.h"
 
-#include <curl/curl.h>
-
 #include <iostream>
 #include <utility>
 
 #include "app/startup.h"
+#include "backend/backend.h"
 #include "context/installer_context.h"
 #include "platform/platform.h"
 
@@ -13,6 +12,7 @@ namespace {
 
 int fail(int status, const std::string& reason) {
     std::cerr << "hobnar-setup: " << reason << std::endl;
+    platform::debugLog(reason);
     return status;
 }
 
@@ -28,6 +28,7 @@ class ConsoleObserver : public InstallObserver {
     void onFailed(const InstallOutcome& outcome) override {
         std::cerr << "hobnar-setup: " << failureReason(outcome) << std::endl;
     }
+    // The run itself logs its steps and its end.
 
   private:
     std::string m_productFolder;
@@ -49,6 +50,10 @@ int exitStatusFor(const InstallOutcome& outcome) {
         {InstallFailure::ProductBusy, kExitNotWritable},
         {InstallFailure::UnrarMissing, kExitUnrarMissing},
         {InstallFailure::RegistrationFailed, kExitNotRegistered},
+        {InstallFailure::DigestMismatch, kExitDigestMismatch},
+        {InstallFailure::SignatureMissing, kExitBadSignature},
+        {InstallFailure::SignatureMalformed, kExitBadSignature},
+        {InstallFailure::SignatureInvalid, kExitBadSignature},
     };
     for (const auto& [failure, status] : kStatuses) {
         if (failure == outcome.failure) {
@@ -67,10 +72,11 @@ int runSilentInstall(const std::string& argumentText, const std::string& folder)
         std::cout << "already installed: " << platform::singleLine(installed) << std::endl;
         return kExitInstalled;
     }
-    if (curl_global_init(CURL_GLOBAL_ALL) != CURLE_OK) {
+    if (backend::initializeHttp() != 0) {
         return fail(kExitHttpInitFailed, "the HTTP library cannot be initialised");
     }
     context.applyLaunchParameters(extractPromoteId(argumentText), argumentText);
+    platform::debugLog("unattended installation; backend " + context.apiBaseUrl);
     context.reportEvent(0, "pc_show_install");
     // Only a successful install-information query fills the size text.
     if (context.packageSizeText.empty()) {
@@ -78,10 +84,9 @@ int runSilentInstall(const std::string& argumentText, const std::string& folder)
                                         " did not answer; nothing was installed");
     }
     std::string installFolder = folder.empty() ? platform::roamingAppDataDir() : folder;
-    InstallPlan plan;
-    plan.productFolder =
-        installFolder.empty() ? std::string() : productFolderFor(trimInstallFolder(installFolder));
-    plan.packageUrl = context.packageUrl;
+    InstallPlan plan = planFor(context, installFolder.empty()
+                                            ? std::string()
+                                            : productFolderFor(trimInstallFolder(installFolder)));
     InstallRun run(context, plan, std::make_unique<ConsoleObserver>(plan.productFolder));
     run.startInstall();
     context.reportEvent(1, "pc_click_install");

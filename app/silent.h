@@ -22,6 +22,8 @@ enum ExitStatus : int {
     kExitNotWritable = 11,     // the install folder or a product file cannot be written
     kExitAddressRefused = 12,  // the package address is malformed or not http(s)
     kExitFolderTooLong = 13,   // the install folder's name is too long
+    kExitDigestMismatch = 14,  // the package does not match its announced digest
+    kExitBadSignature = 15,    // the package's signature is missing, unreadable or wrong
     kExitUsage = 64,           // the command line is wrong
     kExitNoDisplay = 69,       // a window was asked for where none can be shown
 };

@@ -1,12 +1,11 @@
 #include "app/startup.h"
 
-#include <curl/curl.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 
 #include "app/silent.h"
+#include "backend/backend.h"
 #include "context/installer_context.h"
 #include "duilib/UIlib.h"
 #include "platform/platform.h"
@@ -50,7 +49,7 @@ std::string stateFolder() {
     if (!platform::fileExists(folder)) {
         // A fresh account may lack the parents too, so create them all.
         std::error_code ignored;
-        std::filesystem::create_directories(folder, ignored);
+        std::filesystem::create_directories(std::filesystem::u8path(folder), ignored);
         platform::debugLog("该文件夹不存在，已自动创建");
     }
     return folder;
@@ -62,7 +61,7 @@ std::string extractPromoteId(const std::string& argumentText) {
     std::string id = promotionIdFrom(argumentText);
     std::string folder = stateFolder();
     if (!folder.empty()) {
-        std::ofstream out(folder + platform::kPathSep + "bdviddata",
+        std::ofstream out(std::filesystem::u8path(folder + platform::kPathSep + "bdviddata"),
                           std::ios::binary | std::ios::trunc);
         out << id;
     }
@@ -111,10 +110,9 @@ int runInstaller(const std::string& argumentText) {
                   << std::endl;
         return kExitNoDisplay;
     }
-    CURLcode init = curl_global_init(CURL_GLOBAL_ALL);
-    if (init != CURLE_OK) {
-        platform::debugLog("curl_global_init failed CURLcode: " +
-                           std::to_string(static_cast<int>(init)));
+    int init = backend::initializeHttp();
+    if (init != 0) {
+        platform::debugLog("curl_global_init failed CURLcode: " + std::to_string(init));
         return 0;
     }
     std::string promoteId = extractPromoteId(argumentText);

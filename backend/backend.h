@@ -44,6 +44,11 @@ struct InstallInfo {
 };
 
 // ---- Transport ---------------------------------------------------------------
+// The HTTP library's one global initialisation (curl_global_init with all
+// flags), made once by the program's first thread before any request; the
+// library's result code, 0 on success.
+int initializeHttp();
+
 // POSTs a JSON body with the "promoteid:" and JSON content-type headers; does
 // not follow redirects.  Returns whatever reply body arrived, any status (at
 // most kMaxReplyBytes of it).  Only http and https are spoken.

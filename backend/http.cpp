@@ -69,6 +69,10 @@ class Transfer {
 
 }  // namespace
 
+int initializeHttp() {
+    return static_cast<int>(curl_global_init(CURL_GLOBAL_ALL));
+}
+
 size_t appendToString(char* data, size_t size, size_t count, void* buffer) {
     auto* reply = static_cast<CappedReply*>(buffer);
     size_t bytes = size * count;

@@ -1,8 +1,11 @@
 // Runs one step of the install engine exactly as the installer does and
 // prints how long it took, for bench/run.sh:
 //
-//   hobnar-bench download URL INSTALL_FOLDER   downloadPackage into
-//                                              INSTALL_FOLDER/win-ia32-unpacked.rar
+//   hobnar-bench download URL INSTALL_FOLDER [CHECKS]
+//                                              downloadPackage into
+//                                              INSTALL_FOLDER/win-ia32-unpacked.rar,
+//                                              hashing for CHECKS (sha256,
+//                                              sha256+signature) as it arrives
 //   hobnar-bench extract ARCHIVE FOLDER        extractArchive of ARCHIVE into FOLDER
 //
 // The last line on standard output is "result seconds=S bytes=B" (bytes: the
@@ -27,7 +30,10 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-int runDownload(const std::string& url, const std::string& installFolder) {
+// `checks`: "" (none), "sha256", or "sha256+signature" (both hashes while
+// the bytes arrive, as a build with a signing key computes them).
+int runDownload(const std::string& url, const std::string& installFolder,
+                const std::string& checks) {
     if (curl_global_init(CURL_GLOBAL_ALL) != CURLE_OK) {
         std::cerr << "hobnar-bench: curl_global_init failed" << std::endl;
         return 1;
@@ -38,8 +44,11 @@ int runDownload(const std::string& url, const std::string& installFolder) {
     DownloadRequest request;
     request.url = url;
     request.archivePath = archivePathFor(productFolder);
+    request.sha256 = checks.find("sha256") != std::string::npos;
+    request.prehash = checks.find("signature") != std::string::npos;
+    DownloadedPackage downloaded;
     auto start = std::chrono::steady_clock::now();
-    bool done = downloadPackage(request).ok();
+    bool done = downloadPackage(request, &downloaded).ok();
     double seconds = secondsSince(start);
     std::int64_t bytes = -1;
     platform::FileHandle archive = platform::openFileForAppend(request.archivePath);
@@ -69,14 +78,14 @@ int runExtract(const std::string& archivePath, const std::string& folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string step = argc == 4 ? argv[1] : "";
+    std::string step = argc == 4 || argc == 5 ? argv[1] : "";
     if (step == "download") {
-        return runDownload(argv[2], argv[3]);
+        return runDownload(argv[2], argv[3], argc == 5 ? argv[4] : "");
     }
     if (step == "extract") {
         return runExtract(argv[2], argv[3]);
     }
-    std::cerr << "usage: hobnar-bench download URL INSTALL_FOLDER\n"
+    std::cerr << "usage: hobnar-bench download URL INSTALL_FOLDER [sha256|sha256+signature]\n"
                  "       hobnar-bench extract ARCHIVE FOLDER"
               << std::endl;
     return 2;

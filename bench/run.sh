@@ -4,7 +4,9 @@
 #
 #   bench/run.sh            # builds build-bench (Release, -DHOBNAR_BENCH=ON) when needed
 #
-# Rows: download (engine vs curl -o), the same through a capped and cut link
+# Rows: download (engine vs curl -o), the same checked while it arrives
+# (SHA-256, and the signature's BLAKE2b hash) against unchecked, the same
+# through a capped and cut link
 # (bytes transferred), extraction (engine vs unrar x, or rar x when unrar is
 # not installed), start-up until the window is mapped (Xvfb), peak resident
 # memory of an unattended install, stripped program size.
@@ -219,6 +221,37 @@ row_download() {
   dl_curl_range=$(minmax <"$work/dl-curl.txt")
 }
 
+# The package checked while it arrives (its SHA-256, and the BLAKE2b hash a
+# signature check needs) against the same download unchecked, alternating.
+row_check() {
+  start_backend checked 0 "$work/package.rar"
+  local url="$backend_url$route" i out
+  local checks=(none sha256 sha256+signature) check
+  for check in "${checks[@]}"; do : >"$work/chk-$check.txt"; done
+  fresh_home
+  for i in $(seq "$runs"); do
+    for check in "${checks[@]}"; do
+      rm -rf "$work/dl"
+      mkdir -p "$work/dl"
+      sync
+      if [ "$check" = none ]; then
+        out=$("$bench" download "$url" "$work/dl" 2>/dev/null | tail -n 1)
+      else
+        out=$("$bench" download "$url" "$work/dl" "$check" 2>/dev/null | tail -n 1)
+      fi
+      [ "$(sed -n 's/.*bytes=//p' <<<"$out")" = "$package_bytes" ] || die "checked download incomplete: $out"
+      sed -n 's/.*seconds=\([0-9.]*\).*/\1/p' <<<"$out" >>"$work/chk-$check.txt"
+    done
+  done
+  rm -rf "$work/dl"
+  stop_backend
+  chk_none=$(median <"$work/chk-none.txt")
+  chk_sha=$(median <"$work/chk-sha256.txt")
+  chk_both=$(median <"$work/chk-sha256+signature.txt")
+  chk_sha_cost=$(awk -v a="$chk_sha" -v b="$chk_none" 'BEGIN {printf "%.1f", (a / b - 1) * 100}')
+  chk_both_cost=$(awk -v a="$chk_both" -v b="$chk_none" 'BEGIN {printf "%.1f", (a / b - 1) * 100}')
+}
+
 row_capped() {
   start_backend capped 0 "$work/package.rar" --bandwidth 8388608 --drop-after 33554432
   local url="$backend_url$route" i line out t0 t1
@@ -357,6 +390,8 @@ package_entries=$(rar lb "$work/package.rar" | wc -l)
 say "package: $package_bytes bytes, $package_entries entries (files and folders)"
 say "download: $runs runs each, interleaved"
 row_download
+say "download checked while it arrives: $runs runs each"
+row_check
 say "download through an 8 MiB/s link cut every 32 MiB: $capped_runs runs"
 row_capped
 say "extraction: $runs runs each against $unpacker_name"
@@ -382,6 +417,8 @@ load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)
 | row | hobnar-setup | reference | result | target | |
 |---|---|---|---|---|---|
 | download, wall time (median of $runs) | ${dl_engine} s (${dl_engine_range}) | curl -o ${dl_curl} s (${dl_curl_range}) | ${dl_ratio}x | <= 1.10x | $(verdict "$dl_ratio" 1.10) |
+| download with the SHA-256 check (median of $runs) | ${chk_sha} s | unchecked ${chk_none} s | +${chk_sha_cost}% | < 5% | $(verdict "$chk_sha_cost" 4.999) |
+| download with SHA-256 and signature hashes (median of $runs) | ${chk_both} s | unchecked ${chk_none} s | +${chk_both_cost}% | < 5% | $(verdict "$chk_both_cost" 4.999) |
 | download 8 MiB/s, cut every 32 MiB ($capped_runs runs) | ${cap_time} s, ${cap_requests} requests | package size | ${cap_ratio}x bytes sent | <= 1.01x | $(verdict "$cap_ratio" 1.01) |
 | extraction, wall time (median of $runs) | ${x_engine} s (${x_engine_range}) | $unpacker_name ${x_ref} s (${x_ref_range}) | ${x_ratio}x | <= 1.05x | $(verdict "$x_ratio" 1.05) |
 | start-up to mapped window (median of $startup_runs) | ${startup_ms} ms (${startup_range}) | | ${startup_ms} ms | < 150 ms | $(verdict "$startup_ms" 149.999) |

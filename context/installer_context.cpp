@@ -1,5 +1,6 @@
 #include "context/installer_context.h"
 
+#include <filesystem>
 #include <fstream>
 #include <new>
 
@@ -128,7 +129,7 @@ void InstallerContext::writeParamData() {
     if (paramDataPath.empty()) {
         return;
     }
-    std::ofstream out(paramDataPath, std::ios::binary | std::ios::trunc);
+    std::ofstream out(std::filesystem::u8path(paramDataPath), std::ios::binary | std::ios::trunc);
     out << paramDataLine();
 }
 
@@ -154,7 +155,7 @@ std::string InstallerContext::readPcIdFromParamData() {
     if (paramDataPath.empty()) {
         return {};
     }
-    std::ifstream in(paramDataPath, std::ios::binary);
+    std::ifstream in(std::filesystem::u8path(paramDataPath), std::ios::binary);
     std::string word;
     if (!in || !(in >> word)) {
         return {};

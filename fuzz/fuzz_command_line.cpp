@@ -18,16 +18,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     }
 
-    // The arguments as the program receives them: the program name, then one
-    // argument per zero-separated field.
-    std::vector<std::string> arguments = fuzzinput::splitAtZero(data, size);
-    std::vector<const char*> argv = {"hobnar-setup"};
-    for (const std::string& argument : arguments) {
-        argv.push_back(argument.c_str());
-    }
-    CommandLine line = parseCommandLine(static_cast<int>(argv.size()), argv.data());
+    // The arguments as the program receives them: one argument per
+    // zero-separated field.
+    CommandLine line = parseCommandLine(fuzzinput::splitAtZero(data, size));
     promotionIdFrom(line.argumentText);
-    if (line.argumentText.size() > size) {
+    // /D= joins the arguments after it with blanks: never more than the input.
+    if (line.argumentText.size() > size || line.dir.size() > size) {
         std::abort();
     }
     return 0;

@@ -329,6 +329,10 @@ InstallOutcome runAttempts(DownloadState& download) {
     int lastingInARow = 0;
     for (int attempt = 1; attempt <= timing.attempts; ++attempt) {
         AttemptResult result = transferOnce(download);
+        platform::debugLog("attempt " + std::to_string(attempt) + ": HTTP " +
+                           std::to_string(result.httpStatus) + ", archive at " +
+                           std::to_string(platform::fileSize(download.archive)) + " bytes" +
+                           (result.done ? ", complete" : ""));
         if (result.done) {
             return {};
         }

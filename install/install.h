@@ -132,6 +132,12 @@ struct InstallPlan {
     bool reuseWholeArchive = false;
 };
 
+// The minisign public key (base64) the program was built with; packages
+// must then be signed with its secret key.  The program's entry sets it once,
+// before any run starts, from what its build configured (empty: packages
+// are not signature-checked).
+void usePackageSigningKey(const std::string& publicKey);
+
 // The plan for installing into `productFolder` what the context's install
 // information announced, checked as the build requires.
 InstallPlan planFor(const InstallerContext& context, const std::string& productFolder);

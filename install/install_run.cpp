@@ -5,8 +5,8 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <vector>
 
-#include "context/endpoints.h"
 #include "install/download.h"
 #include "install/extract.h"
 #include "install/install.h"
@@ -181,8 +181,28 @@ InstallOutcome moveIntoProductFolder(const std::string& staging, const std::stri
     return {failure, 0, failure == InstallFailure::None ? std::string() : product};
 }
 
+constexpr const char* kUnpackingPrefix = ".unpacking-";
+
+// What a run that was killed while unpacking left beside the product folder.
+// Only a run holding the folder's lock calls this, so no other run is
+// unpacking there.
+void removeLeftUnpackingFolders(const std::string& installFolder) {
+    std::error_code error;
+    std::vector<fs::path> left;
+    for (fs::directory_iterator it(fs::u8path(installFolder), error), end; !error && it != end;
+         it.increment(error)) {
+        if (it->path().filename().u8string().rfind(kUnpackingPrefix, 0) == 0) {
+            left.push_back(it->path());
+        }
+    }
+    for (const fs::path& path : left) {
+        fs::remove_all(path, error);
+    }
+}
+
 std::string parentFolderOf(const std::string& path) {
-    size_t last = path.find_last_of(platform::kPathSep);
+    // Windows takes "/" as a separator too.
+    size_t last = path.find_last_of(std::string("/") + platform::kPathSep);
     return last == std::string::npos ? std::string(".") : path.substr(0, last);
 }
 
@@ -205,13 +225,26 @@ std::string failurePageText(const InstallOutcome& outcome) {
     return text;
 }
 
+namespace {
+
+std::string& signingKey() {
+    static std::string key;
+    return key;
+}
+
+}  // namespace
+
+void usePackageSigningKey(const std::string& publicKey) {
+    signingKey() = publicKey;
+}
+
 InstallPlan planFor(const InstallerContext& context, const std::string& productFolder) {
     InstallPlan plan;
     plan.productFolder = productFolder;
     plan.packageUrl = context.packageUrl;
     plan.packageSize = context.packageSizeBytes;
     plan.sha256 = context.packageSha256;
-    plan.publicKey = endpoints::kMinisignPublicKey;
+    plan.publicKey = signingKey();
     return plan;
 }
 
@@ -249,6 +282,7 @@ InstallOutcome InstallRun::prepareFolder() {
         return {busy ? InstallFailure::AnotherInstallRunning : InstallFailure::NotWritable, 0,
                 parentFolderOf(folder)};
     }
+    removeLeftUnpackingFolders(parentFolderOf(folder));
     return {};
 }
 
@@ -357,7 +391,7 @@ InstallOutcome InstallRun::report(const InstallOutcome& outcome) {
 
 InstallOutcome InstallRun::extractPackage() {
     const std::string& product = m_plan.productFolder;
-    std::string staging = platform::makeFreshFolder(parentFolderOf(product), ".unpacking-");
+    std::string staging = platform::makeFreshFolder(parentFolderOf(product), kUnpackingPrefix);
     if (staging.empty()) {
         return {InstallFailure::NotWritable, 0, parentFolderOf(product)};
     }
@@ -368,6 +402,7 @@ InstallOutcome InstallRun::extractPackage() {
         outcome = {InstallFailure::MainProgramMissing, 0, ""};
     }
     if (outcome.ok()) {
+        platform::debugLog("unpacked " + std::to_string(extracted.entriesWritten) + " entries");
         outcome = moveIntoProductFolder(staging, product);
     }
     fs::remove_all(fs::u8path(staging), error);

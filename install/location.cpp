@@ -10,7 +10,8 @@ const char* const kProductFolderName = "win-ia32-unpacked";
 const char* const kMainExecutableName = "hobnarAudio.exe";
 
 std::string trimInstallFolder(std::string folder) {
-    if (!folder.empty() && folder.back() == platform::kPathSep) {
+    // Windows takes "/" as a separator too.
+    if (!folder.empty() && (folder.back() == platform::kPathSep || folder.back() == '/')) {
         folder.pop_back();
     }
     return folder;
@@ -35,10 +36,10 @@ namespace {
 // (an empty or relative name never measures the working folder's volume).
 std::string nearestExistingFolder(const std::string& folder) {
     std::error_code error;
-    std::filesystem::path candidate(folder);
+    std::filesystem::path candidate = std::filesystem::u8path(folder);
     while (!candidate.empty()) {
         if (std::filesystem::exists(candidate, error)) {
-            return candidate.string();
+            return candidate.u8string();
         }
         std::filesystem::path parent = candidate.parent_path();
         if (parent == candidate) {

@@ -2,12 +2,91 @@
 
 #include <sodium.h>
 
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <functional>
+#include <mutex>
 #include <sstream>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 struct PackageHashes::Blake2b {
     crypto_generichash_state state;
+};
+
+// Feeds chunks to one hash on a thread of its own.  Without a thread (none
+// could be started) it hashes on the caller's.
+class PackageHashes::Worker {
+  public:
+    using Chunk = std::shared_ptr<const std::string>;
+    explicit Worker(std::function<void(const Chunk&)> hash) : m_hash(std::move(hash)) {
+        try {
+            m_thread = std::thread([this] { work(); });
+        } catch (const std::system_error&) {
+            m_inline = true;
+        }
+    }
+    ~Worker() {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stopping = true;
+        }
+        m_changed.notify_all();
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+    }
+    Worker(const Worker&) = delete;
+    Worker& operator=(const Worker&) = delete;
+
+    void push(const Chunk& chunk) {
+        if (m_inline) {
+            m_hash(chunk);
+            return;
+        }
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_waiting.size() < kMaxWaiting; });
+        m_waiting.push_back(chunk);
+        m_changed.notify_all();
+    }
+    // Returns once every chunk pushed so far is hashed.
+    void drain() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_waiting.empty() && !m_hashing; });
+    }
+
+  private:
+    static constexpr std::size_t kMaxWaiting = 8;
+
+    void work() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [this] { return m_stopping || !m_waiting.empty(); });
+            if (m_waiting.empty()) {
+                return;
+            }
+            Chunk chunk = m_waiting.front();
+            m_waiting.pop_front();
+            m_hashing = true;
+            m_changed.notify_all();
+            lock.unlock();
+            m_hash(chunk);
+            lock.lock();
+            m_hashing = false;
+            m_changed.notify_all();
+        }
+    }
+
+    std::function<void(const Chunk&)> m_hash;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Chunk> m_waiting;
+    bool m_hashing = false;
+    bool m_stopping = false;
+    bool m_inline = false;
+    std::thread m_thread;
 };
 
 namespace {

@@ -12,7 +12,10 @@
 
 #include "platform/platform.h"
 
-// The hashes of the archive, fed with its bytes as they arrive.
+// The hashes of the archive, fed with its bytes as they arrive.  Each hash
+// runs on a thread of its own, so hashing overlaps the transfer instead of
+// adding to it; add() copies the bytes and waits only when the hashes fall
+// several chunks behind.  One object is used by one thread.
 class PackageHashes {
   public:
     PackageHashes(bool sha256, bool prehash);
@@ -29,11 +32,20 @@ class PackageHashes {
     std::array<unsigned char, 64> prehash();
 
   private:
+    class Worker;
     struct Blake2b;
+    void startHashes();
+    void handOver();
+    void drain();
+
+    static constexpr std::size_t kChunkBytes = 1024 * 1024;
+    std::string m_pending;  // bytes not yet handed to the workers
     bool m_wantSha256;
     bool m_wantPrehash;
     std::unique_ptr<platform::Sha256> m_sha256;
     std::unique_ptr<Blake2b> m_blake2b;
+    std::unique_ptr<Worker> m_sha256Worker;
+    std::unique_ptr<Worker> m_blake2bWorker;
 };
 
 enum class SignatureCheck {

@@ -19,6 +19,7 @@
 #endif
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -61,6 +62,13 @@ std::string programDir();
 void debugOutput(const std::string& text);
 // The installer's own tagged diagnostic: "QvmAudioDownCall: " + message.
 void debugLog(const std::string& message);
+// From now on every diagnostic line also goes to the file at `path`
+// (appended), each after its UTC time; false when it cannot be opened.
+bool setLogFile(const std::string& path);
+// One line to that file, if one was set (debugOutput calls it).
+void writeLogLine(const std::string& line);
+// "2026-12-07T04:31:12.345Z".
+std::string logTimestamp(std::chrono::system_clock::time_point when);
 
 // ---- Identity sources ----------------------------------------------------
 // 16 random bytes from the kernel, laid out as an RFC 4122 version 4 UUID
@@ -113,6 +121,15 @@ bool fileExists(const std::string& path);
 
 // ---- Processes -------------------------------------------------------------
 namespace platform {
+
+// The program's arguments after its name, as UTF-8: main's argv here; on
+// Windows the wide command line split by its own rules (argv there is in the
+// ANSI code page).
+std::vector<std::string> programArguments(int argc, char** argv);
+// Makes standard output and error reach the console of whoever started a
+// GUI program (Windows; nothing to do elsewhere), so that --help and an
+// unattended run can be read there; output already redirected stays so.
+void useParentConsole();
 
 // Starts a program from an argument vector (argv[0] is a path or a name
 // searched on PATH), detached: the caller does not wait for it and it outlives

@@ -102,9 +102,7 @@ void CFrameWindowWnd::startInstall() {
         m_exePath = mainExecutableIn(folder);
     }
     InstallerContext& context = InstallerContext::instance();
-    InstallPlan plan;
-    plan.productFolder = m_installDir;
-    plan.packageUrl = context.packageUrl;
+    InstallPlan plan = planFor(context, m_installDir);
     plan.reuseWholeArchive = m_archiveWhole;
     m_run = std::make_unique<InstallRun>(context, plan, std::make_unique<WindowObserver>(m_hWnd));
     // A folder that cannot be made is reported by the run, from its thread.

@@ -120,3 +120,17 @@ bool launchFile(const std::string& path) {
 }
 
 }  // namespace platform
+
+namespace platform {
+
+std::vector<std::string> programArguments(int argc, char** argv) {
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments.emplace_back(argv[i]);
+    }
+    return arguments;
+}
+
+void useParentConsole() {}
+
+}  // namespace platform

@@ -54,9 +54,11 @@ std::string kernelName() {
 
 void debugOutput(const std::string& text) {
     std::lock_guard<std::mutex> lock(outputMutex());
-    std::string line = singleLine(text) + "\n";
+    std::string single = singleLine(text);
+    std::string line = single + "\n";
     std::fwrite(line.data(), 1, line.size(), stderr);
     std::fflush(stderr);
+    writeLogLine(single);
 }
 
 void debugLog(const std::string& message) {

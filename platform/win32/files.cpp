@@ -55,14 +55,14 @@ FileHandle handleToFile(HANDLE handle) {
 // `path` points to: the link is opened as such and then refused.  Shared for
 // reading, writing and deletion, so that others may read a download while it
 // grows and delete it as on POSIX; not inherited by child processes.
-HANDLE openNotFollowing(const std::string& path, DWORD disposition) {
+HANDLE openNotFollowing(const std::string& path, DWORD disposition,
+                        DWORD access = GENERIC_READ | GENERIC_WRITE) {
     if (path.empty() || win32::hasNul(path)) {
         return INVALID_HANDLE_VALUE;
     }
-    HANDLE handle =
-        CreateFileW(win32::wide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, disposition,
-                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE handle = CreateFileW(
+        win32::wide(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     BY_HANDLE_FILE_INFORMATION info{};
     if (handle != INVALID_HANDLE_VALUE &&
         (!GetFileInformationByHandle(handle, &info) ||
@@ -110,6 +110,29 @@ FileHandle openFileForAppend(const std::string& path) {
 
 FileHandle createNewFile(const std::string& path) {
     return handleToFile(openNotFollowing(path, CREATE_NEW));
+}
+
+FileHandle openFileForReading(const std::string& path) {
+    return handleToFile(openNotFollowing(path, OPEN_EXISTING, GENERIC_READ));
+}
+
+std::int64_t readSome(FileHandle file, void* buffer, std::size_t size) {
+    DWORD got = 0;
+    DWORD asked = static_cast<DWORD>(size > 0x40000000u ? 0x40000000u : size);
+    if (!file.isOpen() || !ReadFile(handleOf(file), buffer, asked, &got, nullptr)) {
+        return -1;
+    }
+    return got;
+}
+
+std::string readAll(FileHandle file, std::size_t limit) {
+    std::string text;
+    char chunk[4096];
+    std::int64_t got = 0;
+    while (text.size() < limit && (got = readSome(file, chunk, sizeof chunk)) > 0) {
+        text.append(chunk, static_cast<std::size_t>(got));
+    }
+    return text.substr(0, limit);
 }
 
 std::int64_t fileSize(FileHandle file) {

@@ -50,6 +50,7 @@ void debugOutput(const std::string& text) {
     std::string line = single + "\n";
     std::fwrite(line.data(), 1, line.size(), stderr);
     std::fflush(stderr);
+    writeLogLine(single);
 }
 
 void debugLog(const std::string& message) {

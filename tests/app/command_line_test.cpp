@@ -6,14 +6,13 @@
 
 namespace {
 
-CommandLine parse(std::vector<const char*> arguments) {
-    arguments.insert(arguments.begin(), "hobnar-setup");
-    return parseCommandLine(static_cast<int>(arguments.size()), arguments.data());
+CommandLine parse(const std::vector<std::string>& arguments) {
+    return parseCommandLine(arguments);
 }
 
 TEST(CommandLine, OwnOptionsLeaveTheRestAsArgumentText) {
     struct Row {
-        std::vector<const char*> arguments;
+        std::vector<std::string> arguments;
         bool silent;
         std::string dir;
         std::string argumentText;
@@ -38,6 +37,13 @@ TEST(CommandLine, OwnOptionsLeaveTheRestAsArgumentText) {
          "",
          "--dir is not valid UTF-8"},
         {{"-dev", "--unknown"}, false, "", "-dev --unknown", ""},
+        // The Windows installer forms, /D= taking the rest of the line.
+        {{"/S", "setup_7.exe", "dev", "/D=C:\\My", "dev", "Apps"},
+         true,
+         "C:\\My dev Apps",
+         "setup_7.exe dev",
+         ""},
+        {{"/S", "/LOG=", "x"}, true, "", "", "--log needs a file"},
     };
     for (const Row& row : rows) {
         CommandLine line = parse(row.arguments);
@@ -46,6 +52,8 @@ TEST(CommandLine, OwnOptionsLeaveTheRestAsArgumentText) {
         EXPECT_EQ(line.argumentText, row.argumentText);
         EXPECT_EQ(line.error, row.error) << row.argumentText;
     }
+    EXPECT_EQ(parse({"--log=/tmp/a b.log", "/S"}).logFile, "/tmp/a b.log");
+    EXPECT_EQ(parse({"/LOG=C:\\x.log"}).logFile, "C:\\x.log");
     EXPECT_TRUE(parse({"--help"}).help);
     EXPECT_TRUE(parse({"--version"}).version);
     EXPECT_NE(usageText().find("--silent"), std::string::npos);

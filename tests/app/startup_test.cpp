@@ -1,6 +1,7 @@
 #include <filesystem>
 
 #include "app/startup.h"
+#include "platform/platform.h"
 #include "tests/support/test_env.h"
 
 using testsupport::IsolatedTest;
@@ -30,10 +31,17 @@ TEST(PromotionId, CutFromTheArgumentText) {
 class BdvidData : public IsolatedTest {
   protected:
     std::string file() const { return env.stateHome + "/hobnarAudio/bdviddata"; }
+    // No local application-data folder at all: none configured here, a
+    // missing one on Windows (whose shell reports none for it).
+    void withoutLocalAppData() {
+        testsupport::setEnv("HOME", nullptr);
+        testsupport::setEnv("XDG_STATE_HOME", nullptr);
+        std::filesystem::remove_all(std::filesystem::u8path(env.stateHome));
+    }
 };
 
 TEST_F(BdvidData, HoldsExactlyTheLastIdAndTheFolderIsMadeOnce) {
-    std::filesystem::remove_all(env.stateHome);
+    std::filesystem::remove_all(std::filesystem::u8path(env.stateHome + "/hobnarAudio"));
     testing::internal::CaptureStderr();
     EXPECT_EQ(extractPromoteId("setup_10086.exe"), "10086");
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
@@ -46,13 +54,12 @@ TEST_F(BdvidData, HoldsExactlyTheLastIdAndTheFolderIsMadeOnce) {
     EXPECT_EQ(readFile(file()), "7");
 
     EXPECT_EQ(extractPromoteId(""), "");
-    EXPECT_TRUE(std::filesystem::exists(file()));
-    EXPECT_EQ(std::filesystem::file_size(file()), 0u);
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::u8path(file())));
+    EXPECT_EQ(readFile(file()), "");
 }
 
 TEST_F(BdvidData, WithoutLocalAppDataNothingIsWritten) {
-    testsupport::setEnv("HOME", nullptr);
-    testsupport::setEnv("XDG_STATE_HOME", nullptr);
+    withoutLocalAppData();
     testing::internal::CaptureStderr();
     EXPECT_EQ(extractPromoteId("setup_10086.exe"), "10086");
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
@@ -60,7 +67,8 @@ TEST_F(BdvidData, WithoutLocalAppDataNothingIsWritten) {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(env.root)) {
         EXPECT_NE(entry.path().filename(), "bdviddata") << entry.path();
     }
-    EXPECT_FALSE(std::filesystem::exists("/hobnarAudio"));
+    EXPECT_FALSE(std::filesystem::exists(
+        std::filesystem::u8path(platform::kPathSep + std::string("hobnarAudio"))));
 }
 
 class SkinLocation : public IsolatedTest {};

@@ -23,7 +23,7 @@ struct Package {
     std::vector<std::pair<std::string, std::string>> files;
 };
 
-// The recording product plus "payload.bin" of `payloadBytes` (random bytes do
+// Stand-ins for the product's two programs plus "payload.bin" of `payloadBytes` (random bytes do
 // not compress, so the archive is about as large; zeros shrink to almost
 // nothing).  Fails the current test when `rar` cannot make it.
 Package makePackage(const std::string& folder, std::size_t payloadBytes,

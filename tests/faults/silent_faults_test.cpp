@@ -1,12 +1,15 @@
 // The real unattended installer against the real backend on the test port
-// the program is built with: killed in the middle of the download and started
-// again.  Its refusals (no backend, a damaged package) are tests/app's.
+// the program is built with: the package checked against its announced
+// digest and, by a program built with a signing key, against its minisign
+// signature; killed in the middle of the download and started again.  Its
+// refusals before any download (no backend, a wrong command line) are
+// tests/app's.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <filesystem>
+#include <regex>
 #include <thread>
 
 #include "install/install.h"
@@ -20,43 +23,169 @@ namespace {
 using faulttest::Package;
 using testsupport::BackendProcess;
 using testsupport::ChildProcess;
+using testsupport::hostPath;
 using testsupport::readFile;
 
 const int kTestPort = 18080;
 
-class SilentFaults : public testsupport::IsolatedTest {
-  protected:
-    std::unique_ptr<ChildProcess> startInstaller() {
-        return std::make_unique<ChildProcess>(
-            std::vector<std::string>{HOBNAR_SETUP_PROGRAM, "--silent", "dev"},
-            env.root + "/setup.out", env.root + "/setup.err");
-    }
-    std::string product() const { return env.dataHome + "/win-ia32-unpacked"; }
+enum class Signature { None, Good, Wrong, OfOtherBytes };
+
+struct CheckRow {
+    const char* name;
+    std::vector<std::string> backendOptions;
+    bool signedProgram;  // the program built with the test signing key
+    Signature signature;
+    int exitStatus;
+    const char* saying;  // in the one line on standard error, or the log
 };
 
-TEST_F(SilentFaults, KilledDuringTheDownloadThenStartedAgainInstalls) {
+void PrintTo(const CheckRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+const CheckRow kRows[] = {
+    {"TheAnnouncedDigestMatches", {}, false, Signature::None, 0, "matches its digest"},
+    {"NoDigestInstallsUnchecked", {"--no-digest"}, false, Signature::None, 0, "not checked"},
+    {"AWrongDigestInstallsNothing",
+     {"--wrong-digest"},
+     false,
+     Signature::None,
+     14,
+     "does not match its announced SHA-256"},
+    {"AGoodSignatureInstalls", {}, true, Signature::Good, 0, "signature verifies"},
+    {"AMissingSignatureInstallsNothing",
+     {"--no-digest"},
+     true,
+     Signature::None,
+     15,
+     "signature could not be fetched"},
+    {"ATamperedSignatureInstallsNothing",
+     {"--no-digest"},
+     true,
+     Signature::Wrong,
+     15,
+     "does not verify"},
+    {"AnAlteredPackageInstallsNothing", {}, true, Signature::OfOtherBytes, 15, "does not verify"},
+    {"AnUnsignedBuildAsksForNoSignature", {}, false, Signature::Wrong, 0, "matches its digest"},
+};
+
+class SilentFaults : public testsupport::IsolatedTest {
+  protected:
+    std::unique_ptr<ChildProcess> startInstaller(bool signedProgram,
+                                                 const std::vector<std::string>& extra = {}) {
+        std::vector<std::string> argv = {
+            signedProgram ? HOBNAR_SIGNED_SETUP_PROGRAM : HOBNAR_SETUP_PROGRAM, "--silent", "dev"};
+        argv.insert(argv.end(), extra.begin(), extra.end());
+        return std::make_unique<ChildProcess>(argv, env.root + "/setup.out",
+                                              env.root + "/setup.err");
+    }
+    std::string product() const { return env.dataHome + platform::kPathSep + "win-ia32-unpacked"; }
+    // A minisign signature of `file` made with the test key, as operators make them.
+    std::string sign(const std::string& file) {
+        testsupport::ToolRun run =
+            testsupport::runTool({"minisign", "-S", "-s", hostPath(HOBNAR_TEST_SIGNING_KEY), "-m",
+                                  hostPath(file), "-x", hostPath(file + ".minisig")});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        return file + ".minisig";
+    }
+};
+
+class PackageChecks : public SilentFaults, public ::testing::WithParamInterface<CheckRow> {};
+
+TEST_P(PackageChecks, OnlyTheAnnouncedAndSignedPackageIsInstalled) {
+    const CheckRow& row = GetParam();
+    Package package = faulttest::makePackage(env.root, 40 * 1024);
+    std::vector<std::string> options = row.backendOptions;
+    if (row.signature != Signature::None) {
+        std::string signature = sign(package.path);
+        if (row.signature == Signature::OfOtherBytes) {
+            // Someone on the way hands out other bytes (and their digest).
+            package = faulttest::makePackage(env.root, 41 * 1024);
+        }
+        options.insert(options.end(), {"--signature", hostPath(signature)});
+        if (row.signature == Signature::Wrong) {
+            options.push_back("--wrong-signature");
+        }
+    }
+    BackendProcess backend(env.root, package.path, kTestPort, options);
+    ASSERT_TRUE(backend.ready()) << backend.log();
+
+    EXPECT_EQ(startInstaller(row.signedProgram, {"--log=" + env.root + "/setup.log"})->wait(120),
+              row.exitStatus)
+        << readFile(env.root + "/setup.err");
+    EXPECT_NE(readFile(env.root + "/setup.log").find(row.saying), std::string::npos)
+        << readFile(env.root + "/setup.log");
+    std::vector<std::string> events = backend.eventNames();
+    bool succeeded = std::count(events.begin(), events.end(), "pc_install_success") == 1;
+    EXPECT_EQ(succeeded, row.exitStatus == 0);
+    if (row.exitStatus == 0) {
+        faulttest::expectInstalled(product(), package);
+    } else {
+        faulttest::expectDownloadFailedCleanly(product(), env.desktop, package);
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::u8path(product() + ".rar")))
+            << "the bytes that failed their check are gone";
+        EXPECT_NE(readFile(env.root + "/setup.err").find(row.saying), std::string::npos);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Silent, PackageChecks, ::testing::ValuesIn(kRows),
+                         [](const ::testing::TestParamInfo<CheckRow>& row) {
+                             return std::string(row.param.name);
+                         });
+
+// The first request of a run, as the backend logged it: the offset asked for.
+std::vector<long long> rangeStarts(const std::string& log) {
+    const std::regex line("GET " + std::string(faulttest::kPackagePath) +
+                          " (?:range=bytes=([0-9]+)- )?status=");
+    std::vector<long long> starts;
+    for (std::sregex_iterator it(log.begin(), log.end(), line), end; it != end; ++it) {
+        starts.push_back((*it)[1].matched ? std::stoll((*it)[1]) : 0);
+    }
+    return starts;
+}
+
+// A killed run leaves its partial archive and the record of which package it
+// is part of; the next run continues it where it ends, so no byte is fetched
+// twice but what the killed attempt had not written yet.  Its log tells the
+// whole story.
+TEST_F(SilentFaults, KilledDuringTheDownloadThenStartedAgainContinues) {
     Package package = faulttest::makePackage(env.root, 600 * 1024);
     BackendProcess backend(env.root, package.path, kTestPort, {"--bandwidth", "300000"});
     ASSERT_TRUE(backend.ready());
 
-    auto setup = startInstaller();
+    auto setup = startInstaller(false);
     std::string archive = archivePathFor(product());
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    std::error_code ec;
-    while (std::filesystem::file_size(archive, ec) < 100 * 1024 && setup->running() &&
+    while (readFile(archive).size() < 100 * 1024 && setup->running() &&
            std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    setup->kill(SIGKILL);
-    ASSERT_EQ(setup->wait(30), 128 + SIGKILL) << "the download ended before it was killed";
+    setup->kill(testsupport::kKillSignal);
+    ASSERT_EQ(setup->wait(30), 128 + testsupport::kKillSignal) << "the download ended first";
     std::string partial = readFile(archive);
     EXPECT_LT(partial.size(), package.bytes.size());
     faulttest::expectDownloadFailedCleanly(product(), env.desktop, package);
 
-    ASSERT_EQ(startInstaller()->wait(120), 0) << readFile(env.root + "/setup.err");
+    std::string log = env.root + "/setup.log";
+    ASSERT_EQ(startInstaller(false, {"--log=" + log})->wait(120), 0)
+        << readFile(env.root + "/setup.err");
     faulttest::expectInstalled(product(), package);
     std::vector<std::string> events = backend.eventNames();
     EXPECT_EQ(std::count(events.begin(), events.end(), "pc_install_success"), 1);
+    std::vector<long long> starts = rangeStarts(backend.log());
+    ASSERT_GE(starts.size(), 2u);
+    EXPECT_EQ(starts.back(), static_cast<long long>(partial.size()))
+        << "the second run continues exactly where the archive ended";
+
+    std::string text = readFile(log);
+    for (const char* told :
+         {"^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:.]+Z ", "unattended installation; backend http",
+          "downloading http.* into .*win-ia32-unpacked", "continuing the archive",
+          "attempt 1: HTTP 206", "matches its digest", "unpacked [0-9]+ entries", "exit code 0$"}) {
+        EXPECT_TRUE(std::regex_search(text, std::regex(told, std::regex::multiline)))
+            << told << "\n"
+            << text;
+    }
 }
 
 }  // namespace

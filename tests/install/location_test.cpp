@@ -1,9 +1,16 @@
+#include <algorithm>
 #include <filesystem>
 
 #include "install/install.h"
 #include "tests/support/test_env.h"
 
 namespace {
+
+// A path written with "/" in the form of this system.
+std::string native(std::string path) {
+    std::replace(path.begin(), path.end(), '/', platform::kPathSep);
+    return path;
+}
 
 TEST(InstallLocation, FolderAndPathBuilders) {
     const struct {
@@ -16,10 +23,11 @@ TEST(InstallLocation, FolderAndPathBuilders) {
         {"/媒体/我的 程序", "/媒体/我的 程序/win-ia32-unpacked/hobnarAudio.exe"},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(mainExecutableIn(productFolderFor(trimInstallFolder(row.chosen))),
-                  row.mainExecutable);
+        EXPECT_EQ(mainExecutableIn(productFolderFor(trimInstallFolder(native(row.chosen)))),
+                  native(row.mainExecutable));
     }
-    EXPECT_EQ(archivePathFor(productFolderFor("/opt")), "/opt/win-ia32-unpacked.rar");
+    EXPECT_EQ(archivePathFor(productFolderFor(native("/opt"))),
+              native("/opt/win-ia32-unpacked.rar"));
 }
 
 TEST(InstallLocation, GigabytesRoundedToTwoDecimals) {
@@ -43,7 +51,7 @@ TEST_F(DiskSpace, MeasuredOnTheVolumeWhereTheFolderIsOrWillBe) {
     EXPECT_GE(free, 0.0);
     EXPECT_LE(free, total);
     EXPECT_EQ(queryDiskSpaceGB(env.root + "/not/yet/made", true), total);
-    EXPECT_GT(queryDiskSpaceGB("/win-ia32-unpacked", true), 0.0) << "the root file system";
+    EXPECT_GT(queryDiskSpaceGB(native("/win-ia32-unpacked"), true), 0.0) << "the root volume";
     // Nothing to measure: no text rather than a made-up 0.00GB.
     EXPECT_LT(queryDiskSpaceGB("", false), 0.0);
     EXPECT_EQ(formatFreeSpace("relative-and-missing"), "");

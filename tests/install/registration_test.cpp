@@ -1,33 +1,33 @@
-#include <glib.h>
-
-#include <filesystem>
-#include <utility>
+#include <algorithm>
 #include <vector>
 
 #include "install/install.h"
-#include "install/shortcut.h"
 #include "tests/support/test_env.h"
 
 using testsupport::IsolatedTest;
-using testsupport::readFile;
-using testsupport::setEnv;
-namespace fs = std::filesystem;
 
 namespace {
+
+// A path written with "/" in the form of this system.
+std::string native(std::string path) {
+    std::replace(path.begin(), path.end(), '/', platform::kPathSep);
+    return path;
+}
 
 class UninstallEntries : public IsolatedTest {};
 
 TEST_F(UninstallEntries, SevenValuesForTheProductFolder) {
-    const std::string folder = "/home/u/.local/share/win-ia32-unpacked";
+    const std::string folder = native("/home/用户/win-ia32-unpacked");
     const std::string uninstall = kUninstallRegistryKey;
     const std::vector<std::vector<std::string>> expected = {
         {uninstall, "NoModify", "1"},
-        {uninstall, "DisplayIcon", folder + "/hobnarAudio.exe"},
+        {uninstall, "DisplayIcon", native("/home/用户/win-ia32-unpacked/hobnarAudio.exe")},
         {uninstall, "DisplayName", "hobnar语音文字转换器"},
         {uninstall, "DisplayVersion", "2.0.1"},
         {uninstall, "InstallLocation", folder},
-        {uninstall, "UninstallString", folder + "/unInstall.exe"},
-        {"SOFTWARE\\ZorozAvuzado", "DisplayPath", folder + "/hobnarAudio.exe"},
+        {uninstall, "UninstallString", native("/home/用户/win-ia32-unpacked/unInstall.exe")},
+        {"SOFTWARE\\ZorozAvuzado", "DisplayPath",
+         native("/home/用户/win-ia32-unpacked/hobnarAudio.exe")},
     };
     InstallerContext context;
     context.version = "2.0.1";
@@ -38,86 +38,6 @@ TEST_F(UninstallEntries, SevenValuesForTheProductFolder) {
     context.version.clear();  // an empty value, not a missing one
     writeUninstallEntries(context, folder);
     EXPECT_EQ(platform::registryRead(kUninstallRegistryKey, "DisplayVersion"), std::string());
-}
-
-class Shortcut : public IsolatedTest {
-  protected:
-    std::string link(const std::string& folder) const {
-        return folder + "/" + platform::shortcutFileName(kDisplayName);
-    }
-    std::string target = "/opt/x/win-ia32-unpacked/hobnarAudio.exe";
-};
-
-TEST_F(Shortcut, LinkPathsFromTheDesktopAndTheRegistry) {
-    ShortcutLinks links = shortcutLinkPaths();
-    EXPECT_EQ(links.userLink, link(env.desktop));
-    EXPECT_TRUE(links.commonLink.empty());
-
-    writeRegistryString("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                        "Common Desktop", "/srv/公共桌面/");
-    setEnv("XDG_DESKTOP_DIR", nullptr);
-    setEnv("HOME", nullptr);
-    links = shortcutLinkPaths();
-    EXPECT_TRUE(links.userLink.empty());
-    EXPECT_EQ(links.commonLink, link("/srv/公共桌面"));
-}
-
-TEST_F(Shortcut, UserDesktopFirstThenFallbackNeverBesideTheRoot) {
-    std::string common = env.root + "/common";
-    fs::create_directories(common);
-    // A desktop folder that is missing is made, as a fresh account lacks one.
-    fs::remove_all(env.desktop);
-    ASSERT_TRUE(createShortcut(target, link(env.desktop), link(common)));
-    EXPECT_EQ(fs::status(link(env.desktop)).permissions() & fs::perms::all, fs::perms(0755));
-    EXPECT_FALSE(fs::exists(link(common)));
-
-    // A desktop below a plain file cannot be written, whoever runs this.
-    testsupport::writeFile(env.root + "/plain file", "x");
-    std::string unwritable = link(env.root + "/plain file/desktop");
-    ASSERT_TRUE(createShortcut(target, unwritable, link(common)));
-    EXPECT_TRUE(fs::exists(link(common)));
-    EXPECT_FALSE(createShortcut(target, "", ""));
-    EXPECT_FALSE(createShortcut(target, unwritable, ""));
-    EXPECT_FALSE(fs::exists("/" + platform::shortcutFileName(kDisplayName)));
-}
-
-// The entry written for a product folder holding every character the format
-// must escape is read back the way desktops do (GLib's key file and Exec
-// argument parsing), so a quoting fault shows as another program path.
-TEST_F(Shortcut, WrittenEntryStartsExactlyTheTarget) {
-    const std::string targets[] = {
-        "/home/u/My Apps/x  y/win-ia32-unpacked/hobnarAudio.exe",
-        "/tmp/it's \"quoted\"/$(rm -rf ~)/a;b`c`&d/hobnarAudio.exe",
-        "/tmp/back\\slash/100%/tab\there/hobnarAudio.exe",
-        "/home/用户/语音 文字/hobnarAudio.exe",
-        " /leading blank/hobnarAudio.exe",
-    };
-    for (const std::string& path : targets) {
-        ASSERT_TRUE(createShortcut(path, link(env.desktop), ""));
-        GKeyFile* file = g_key_file_new();
-        ASSERT_TRUE(
-            g_key_file_load_from_file(file, link(env.desktop).c_str(), G_KEY_FILE_NONE, nullptr));
-        gchar* name = g_key_file_get_string(file, "Desktop Entry", "Name", nullptr);
-        gchar* exec = g_key_file_get_string(file, "Desktop Entry", "Exec", nullptr);
-        gchar* folder = g_key_file_get_string(file, "Desktop Entry", "Path", nullptr);
-        EXPECT_STREQ(name, "hobnar语音文字转换器");
-        gint argc = 0;
-        gchar** argv = nullptr;
-        ASSERT_TRUE(exec && g_shell_parse_argv(exec, &argc, &argv, nullptr)) << exec;
-        ASSERT_EQ(argc, 1) << exec;
-        std::string program = argv[0];
-        for (size_t at = program.find("%%"); at != std::string::npos;
-             at = program.find("%%", at + 1)) {
-            program.erase(at, 1);
-        }
-        EXPECT_EQ(program, path) << exec;
-        EXPECT_EQ(std::string(folder ? folder : ""), path.substr(0, path.rfind('/')));
-        g_strfreev(argv);
-        g_free(name);
-        g_free(exec);
-        g_free(folder);
-        g_key_file_free(file);
-    }
 }
 
 }  // namespace

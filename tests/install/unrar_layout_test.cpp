@@ -1,6 +1,6 @@
-// The run-time declarations must match the library's own header byte for byte.
-#define _UNIX
-#include <unrar/dll.hpp>
+// The run-time declarations must match the library's own header byte for byte
+// (on Windows with its 16-bit wchar_t and __stdcall).
+#include HOBNAR_UNRAR_HEADER
 
 #include <gtest/gtest.h>
 

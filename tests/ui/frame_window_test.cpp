@@ -1,48 +1,51 @@
 // The installer window on the display-less backend: the real skin, real
 // clicks through the hit test, a real backend on 127.0.0.1 and the real
 // download thread.
-#include <curl/curl.h>
-
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <regex>
 #include <thread>
 
-#include <sched.h>
-#include <sys/mount.h>
-
+#include "backend/backend.h"
 #include "context/installer_context.h"
 #include "install/install.h"
 #include "tests/support/backend_process.h"
-#include "tests/support/local_server.h"
 #include "tests/support/test_env.h"
+#include "tests/ui/unrar_library.h"
 #include "ui/frame_window.h"
 
 using namespace DuiLib;
+using testsupport::BackendProcess;
 using testsupport::IsolatedTest;
-using testsupport::LocalServer;
 
 namespace {
+
+// A path written with "/" in the form of this system.
+std::string native(std::string path) {
+    std::replace(path.begin(), path.end(), '/', platform::kPathSep);
+    return path;
+}
 
 class FrameWindow : public IsolatedTest {
   protected:
     void SetUp() override {
-        curl_global_init(CURL_GLOBAL_ALL);
+        backend::initializeHttp();
         UseNullBackend();
-        server.answerJson("/v1/app/client/getSize", R"({"success":"1","obj":"367001600"})");
-        server.acceptEvents();
-        server.http.Get("/package.rar", [this](const httplib::Request&, httplib::Response& res) {
-            if (packageStatus != 200) {
-                res.status = packageStatus;
-                return;
-            }
-            res.set_content(testsupport::readFile(packageFile), "application/octet-stream");
-        });
-        server.start();
+    }
+
+    // The real backend on a port of its own serves `package` (a few bytes
+    // that are no archive unless a test makes one), with its faults.
+    void serve(const std::vector<std::string>& faults = {}) {
+        if (!platform::fileExists(packageFile)) {
+            testsupport::writeFile(packageFile, "not an archive");
+        }
+        backendProcess = std::make_unique<BackendProcess>(env.root, packageFile, 0, faults);
+        ASSERT_TRUE(backendProcess->ready()) << backendProcess->log();
         InstallerContext& context = InstallerContext::instance();
-        context.apiBaseUrl = server.url();
-        context.packageUrl = server.url() + "/package.rar";
+        context.apiBaseUrl = backendProcess->url();
+        context.packageUrl = backendProcess->url() + kPackagePath;
     }
 
     void TearDown() override {
@@ -51,7 +54,13 @@ class FrameWindow : public IsolatedTest {
         }
     }
 
-    void open(const std::string& skinFolder = HOBNAR_SKIN_DIR) {
+    // The build's skin, found from the test program as the installer finds
+    // its own.
+    void open(const std::string& skinFolder = platform::programDir() + platform::kPathSep +
+                                              HOBNAR_SKIN_FROM_PROGRAM) {
+        if (!backendProcess) {
+            ASSERT_NO_FATAL_FAILURE(serve());
+        }
         CPaintManagerUI::SetResourcePath(skinFolder.c_str());
         window = new CFrameWindowWnd();
         hWnd = window->Create(nullptr, "安装包下载器", 0x10CF0000, 0x100, CW_USEDEFAULT,
@@ -86,30 +95,22 @@ class FrameWindow : public IsolatedTest {
         return true;
     }
 
-    std::vector<std::string> events() {
-        std::vector<std::string> names;
-        const std::regex btnId(R"re("btnId":"([A-Za-z_]+)")re");
-        for (const auto& seen : server.requests()) {
-            std::smatch match;
-            if (seen.path == "/v1/app/operationLog/saveLog" &&
-                std::regex_search(seen.body, match, btnId)) {
-                names.push_back(match[1]);
-            }
-        }
-        return names;
-    }
+    std::vector<std::string> events() { return backendProcess->eventNames(); }
 
+    // The backend logs a request once its answer has gone out.
     int requestsFor(const std::string& path) {
+        std::string log = backendProcess->log();
         int count = 0;
-        for (const auto& seen : server.requests()) {
-            count += seen.path == path ? 1 : 0;
+        for (size_t at = log.find("GET " + path + " "); at != std::string::npos;
+             at = log.find("GET " + path + " ", at + 1)) {
+            ++count;
         }
         return count;
     }
 
-    LocalServer server;
-    std::string packageFile;
-    int packageStatus = 200;
+    static constexpr const char* kPackagePath = "/client/win/mainprogram/win-ia32-unpacked.rar";
+    std::string packageFile = env.root + "/package.rar";
+    std::unique_ptr<BackendProcess> backendProcess;
     CFrameWindowWnd* window = nullptr;
     HWND hWnd = nullptr;
 };
@@ -118,9 +119,10 @@ TEST_F(FrameWindow, CreationFillsTheStartAndCustomPages) {
     open();
     EXPECT_TRUE(dynamic_cast<CCheckBoxUI*>(find("readAndAgreeBtn1"))->GetCheck());
     EXPECT_TRUE(dynamic_cast<CCheckBoxUI*>(find("readAndAgreeBtn2"))->GetCheck());
-    EXPECT_STREQ(find("spaceRequired")->GetText(), "350.00MB");
-    EXPECT_STREQ(find("installPath")->GetText(), (env.dataHome + "/win-ia32-unpacked").c_str());
-    EXPECT_EQ(window->m_exePath, env.dataHome + "/win-ia32-unpacked/hobnarAudio.exe");
+    EXPECT_STREQ(find("spaceRequired")->GetText(), "0.00MB") << "the size of the served package";
+    EXPECT_STREQ(find("installPath")->GetText(),
+                 (env.dataHome + native("/win-ia32-unpacked")).c_str());
+    EXPECT_EQ(window->m_exePath, env.dataHome + native("/win-ia32-unpacked/hobnarAudio.exe"));
     EXPECT_TRUE(std::regex_match(std::string(find("freeSpace")->GetText()),
                                  std::regex("[0-9]+\\.[0-9]{2}GB")));
     EXPECT_EQ(page(), 0);
@@ -203,36 +205,38 @@ TEST_F(FrameWindow, PagesAndTheirEvents) {
 
     std::string chosen = env.root + "/picked";
     std::filesystem::create_directories(chosen);
-    SetNextFolderChoice((chosen + "/").c_str());
+    SetNextFolderChoice((chosen + native("/")).c_str());
     click("selectFileDirBtn");
     EXPECT_STREQ(LastFolderDialogTitle(), "从下面选择文件或文件夹:");
-    EXPECT_STREQ(find("installPath")->GetText(), (chosen + "/win-ia32-unpacked").c_str());
+    EXPECT_STREQ(find("installPath")->GetText(), (chosen + native("/win-ia32-unpacked")).c_str());
     CDuiString freeSpace = find("freeSpace")->GetText();
     testing::internal::CaptureStdout();
     click("selectFileDirBtn");  // cancelled: nothing chosen
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "path is empty!! setUiIntallPathAndFreeSpace failed. ");
-    EXPECT_STREQ(find("installPath")->GetText(), (chosen + "/win-ia32-unpacked").c_str());
+    EXPECT_STREQ(find("installPath")->GetText(), (chosen + native("/win-ia32-unpacked")).c_str());
     EXPECT_EQ(find("freeSpace")->GetText(), freeSpace);
     EXPECT_EQ(window->m_installDir, chosen);
 }
 
 TEST_F(FrameWindow, InstallLocationEdges) {
     open();
-    window->setUiIntallPathAndFreeSpace("/");
-    EXPECT_STREQ(find("installPath")->GetText(), "/win-ia32-unpacked");
-    EXPECT_EQ(window->m_exePath, "/win-ia32-unpacked/hobnarAudio.exe");
+    window->setUiIntallPathAndFreeSpace(native("/"));
+    EXPECT_STREQ(find("installPath")->GetText(), native("/win-ia32-unpacked").c_str());
+    EXPECT_EQ(window->m_exePath, native("/win-ia32-unpacked/hobnarAudio.exe"));
     EXPECT_TRUE(std::regex_match(std::string(find("freeSpace")->GetText()),
                                  std::regex("[0-9]+\\.[0-9]{2}GB")))
         << "the root file system's space";
-    window->setUiIntallPathAndFreeSpace(env.root + "//");
-    EXPECT_EQ(window->m_installDir, env.root + "/");
+    window->setUiIntallPathAndFreeSpace(env.root + native("//"));
+    EXPECT_EQ(window->m_installDir, env.root + native("/"));
 
-    std::string odd = env.root + "/a b \"q\" ;$(touch pwned) 中文";
+    // Quotes cannot stand in a Windows file name; everything else can.
+    std::string odd = env.root + native("/a b ;$(touch pwned) 中文") +
+                      (platform::kPathSep == '/' ? " \"q\"" : "");
     window->setUiIntallPathAndFreeSpace(odd);
     window->startInstall();
-    EXPECT_TRUE(std::filesystem::is_directory(odd + "/win-ia32-unpacked"));
-    EXPECT_EQ(window->m_installDir, odd + "/win-ia32-unpacked");
+    EXPECT_TRUE(std::filesystem::is_directory(std::filesystem::u8path(odd + "/win-ia32-unpacked")));
+    EXPECT_EQ(window->m_installDir, odd + native("/win-ia32-unpacked"));
     EXPECT_FALSE(std::filesystem::exists(env.root + "/pwned"));
 }
 
@@ -252,13 +256,13 @@ TEST_F(FrameWindow, AFolderThatCannotBeMadeShowsTheFailure) {
 // A package address that answers 404 gives up after five answers and names
 // the status; a retry is a click to install with the same events.
 TEST_F(FrameWindow, AMissingPackageNamesTheStatusAndARetryClicksAgain) {
-    packageStatus = 404;
+    serve({"--status", std::string(kPackagePath) + "=404"});
     open();
     click("startInstallBtn1");
     ASSERT_TRUE(pumpUntil([&] { return page() == kFailedPage; }));
     EXPECT_NE(std::string(find("failReason")->GetText()).find("HTTP 404"), std::string::npos)
         << find("failReason")->GetText();
-    EXPECT_EQ(requestsFor("/package.rar"), 5);
+    EXPECT_EQ(requestsFor(kPackagePath), 5);
 
     click("retryBtn");
     EXPECT_EQ(page(), kInstallingPage);
@@ -273,18 +277,13 @@ TEST_F(FrameWindow, AMissingPackageNamesTheStatusAndARetryClicksAgain) {
 // Without the UnRAR library the archive stays whole on disk and the page
 // says what is missing; once the library is back, a retry unpacks that
 // archive without asking for the package again, and the product is started
-// from the finished page.  The library is hidden in a private mount
-// namespace of this test process.
+// from the finished page.
 TEST_F(FrameWindow, AMissingUnrarLibraryIsNamedAndARetryUsesTheArchive) {
-    const std::string library = "/usr/lib/x86_64-linux-gnu/libunrar.so.5";
-    testsupport::writeFile(env.root + "/empty", "");
-    if (::unshare(CLONE_NEWNS) != 0 ||
-        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        ::mount((env.root + "/empty").c_str(), library.c_str(), nullptr, MS_BIND, nullptr) != 0) {
-        GTEST_SKIP() << "no private mount namespace here to hide " << library;
+    if (!uitest::hideUnrarLibrary(env.root)) {
+        GTEST_SKIP() << "the UnRAR library cannot be hidden from this test here";
     }
-    packageFile = env.root + "/package.rar";
     ASSERT_TRUE(testsupport::makeRarPackage(packageFile, testsupport::recordingProduct()));
+    serve();
     open();
     click("startInstallBtn1");
     ASSERT_TRUE(pumpUntil([&] { return page() == kFailedPage; }));
@@ -292,11 +291,11 @@ TEST_F(FrameWindow, AMissingUnrarLibraryIsNamedAndARetryUsesTheArchive) {
     std::string product = env.dataHome + "/win-ia32-unpacked";
     EXPECT_TRUE(std::filesystem::exists(product + ".rar"));
 
-    ASSERT_EQ(::umount2(library.c_str(), MNT_DETACH), 0);
+    ASSERT_TRUE(uitest::restoreUnrarLibrary());
     click("retryBtn");
     ASSERT_TRUE(pumpUntil([&] { return page() == kFinishedPage; }));
     EXPECT_FALSE(IsTimerRunning(hWnd, kBackgroundTimer));
-    EXPECT_EQ(requestsFor("/package.rar"), 1);
+    EXPECT_EQ(requestsFor(kPackagePath), 1);
     EXPECT_EQ(events(),
               (std::vector<std::string>{"pc_click_install", "pc_Installing", "pc_click_install",
                                         "pc_Installing", "pc_install_success"}));
@@ -309,7 +308,6 @@ TEST_F(FrameWindow, AMissingUnrarLibraryIsNamedAndARetryUsesTheArchive) {
 // The run reports from its own thread; once the window is gone its posts are
 // refused and the run still ends cleanly on its own.
 TEST_F(FrameWindow, ARunOutlivesItsWindowWithoutTouchingIt) {
-    packageFile = env.root + "/package.rar";
     ASSERT_TRUE(testsupport::makeRarPackage(
         packageFile, {{"hobnarAudio.exe", testsupport::randomBytes(3 * 1024 * 1024)}}));
     open();

@@ -1,0 +1,77 @@
+// The log file an operator asks for (--log=FILE): every diagnostic line, with
+// the time it was written, beside wherever diagnostics go anyway.
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <mutex>
+
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+
+std::mutex& logMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+// Never destroyed: threads may still log while the process ends.
+std::ofstream*& logStream() {
+    static std::ofstream* stream = nullptr;
+    return stream;
+}
+
+// Days since 1970-01-01 to a civil date (proleptic Gregorian), without the
+// C library's time zone state.
+void civilFromDays(long long days, long long& year, unsigned& month, unsigned& day) {
+    days += 719468;
+    long long era = (days >= 0 ? days : days - 146096) / 146097;
+    unsigned dayOfEra = static_cast<unsigned>(days - era * 146097);
+    unsigned yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    unsigned shiftedMonth = (5 * dayOfYear + 2) / 153;
+    day = dayOfYear - (153 * shiftedMonth + 2) / 5 + 1;
+    month = shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9;
+    year = static_cast<long long>(yearOfEra) + era * 400 + (month <= 2 ? 1 : 0);
+}
+
+}  // namespace
+
+std::string logTimestamp(std::chrono::system_clock::time_point when) {
+    using namespace std::chrono;
+    long long millis = duration_cast<milliseconds>(when.time_since_epoch()).count();
+    long long days = (millis >= 0 ? millis : millis - 86399999) / 86400000;
+    long long inDay = millis - days * 86400000;
+    long long year = 0;
+    unsigned month = 0;
+    unsigned day = 0;
+    civilFromDays(days, year, month, day);
+    char text[96];
+    std::snprintf(text, sizeof text, "%04lld-%02u-%02uT%02lld:%02lld:%02lld.%03lldZ", year, month,
+                  day, inDay / 3600000, inDay / 60000 % 60, inDay / 1000 % 60, inDay % 1000);
+    return text;
+}
+
+bool setLogFile(const std::string& path) {
+    auto stream = std::make_unique<std::ofstream>(std::filesystem::u8path(path),
+                                                  std::ios::binary | std::ios::app);
+    if (!*stream) {
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(logMutex());
+    delete logStream();
+    logStream() = stream.release();
+    return true;
+}
+
+void writeLogLine(const std::string& line) {
+    std::lock_guard<std::mutex> lock(logMutex());
+    if (std::ofstream* stream = logStream()) {
+        *stream << logTimestamp(std::chrono::system_clock::now()) << ' ' << line << '\n';
+        stream->flush();
+    }
+}
+
+}  // namespace platform

@@ -1,0 +1,98 @@
+// The desktop shortcut as a freedesktop entry: where it goes, the fallback to
+// the all-users desktop, and what a desktop reads back from it.
+#include <glib.h>
+
+#include <filesystem>
+
+#include "install/install.h"
+#include "install/shortcut.h"
+#include "tests/support/test_env.h"
+
+using testsupport::IsolatedTest;
+using testsupport::readFile;
+using testsupport::setEnv;
+namespace fs = std::filesystem;
+
+namespace {
+
+class Shortcut : public IsolatedTest {
+  protected:
+    std::string link(const std::string& folder) const {
+        return folder + "/" + platform::shortcutFileName(kDisplayName);
+    }
+    std::string target = "/opt/x/win-ia32-unpacked/hobnarAudio.exe";
+};
+
+TEST_F(Shortcut, LinkPathsFromTheDesktopAndTheRegistry) {
+    ShortcutLinks links = shortcutLinkPaths();
+    EXPECT_EQ(links.userLink, link(env.desktop));
+    EXPECT_TRUE(links.commonLink.empty());
+
+    writeRegistryString("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                        "Common Desktop", "/srv/公共桌面/");
+    setEnv("XDG_DESKTOP_DIR", nullptr);
+    setEnv("HOME", nullptr);
+    links = shortcutLinkPaths();
+    EXPECT_TRUE(links.userLink.empty());
+    EXPECT_EQ(links.commonLink, link("/srv/公共桌面"));
+}
+
+TEST_F(Shortcut, UserDesktopFirstThenFallbackNeverBesideTheRoot) {
+    std::string common = env.root + "/common";
+    fs::create_directories(common);
+    // A desktop folder that is missing is made, as a fresh account lacks one.
+    fs::remove_all(env.desktop);
+    ASSERT_TRUE(createShortcut(target, link(env.desktop), link(common)));
+    EXPECT_EQ(fs::status(link(env.desktop)).permissions() & fs::perms::all, fs::perms(0755));
+    EXPECT_FALSE(fs::exists(link(common)));
+
+    // A desktop below a plain file cannot be written, whoever runs this.
+    testsupport::writeFile(env.root + "/plain file", "x");
+    std::string unwritable = link(env.root + "/plain file/desktop");
+    ASSERT_TRUE(createShortcut(target, unwritable, link(common)));
+    EXPECT_TRUE(fs::exists(link(common)));
+    EXPECT_FALSE(createShortcut(target, "", ""));
+    EXPECT_FALSE(createShortcut(target, unwritable, ""));
+    EXPECT_FALSE(fs::exists("/" + platform::shortcutFileName(kDisplayName)));
+}
+
+// The entry written for a product folder holding every character the format
+// must escape is read back the way desktops do (GLib's key file and Exec
+// argument parsing), so a quoting fault shows as another program path.
+TEST_F(Shortcut, WrittenEntryStartsExactlyTheTarget) {
+    const std::string targets[] = {
+        "/home/u/My Apps/x  y/win-ia32-unpacked/hobnarAudio.exe",
+        "/tmp/it's \"quoted\"/$(rm -rf ~)/a;b`c`&d/hobnarAudio.exe",
+        "/tmp/back\\slash/100%/tab\there/hobnarAudio.exe",
+        "/home/用户/语音 文字/hobnarAudio.exe",
+        " /leading blank/hobnarAudio.exe",
+    };
+    for (const std::string& path : targets) {
+        ASSERT_TRUE(createShortcut(path, link(env.desktop), ""));
+        GKeyFile* file = g_key_file_new();
+        ASSERT_TRUE(
+            g_key_file_load_from_file(file, link(env.desktop).c_str(), G_KEY_FILE_NONE, nullptr));
+        gchar* name = g_key_file_get_string(file, "Desktop Entry", "Name", nullptr);
+        gchar* exec = g_key_file_get_string(file, "Desktop Entry", "Exec", nullptr);
+        gchar* folder = g_key_file_get_string(file, "Desktop Entry", "Path", nullptr);
+        EXPECT_STREQ(name, "hobnar语音文字转换器");
+        gint argc = 0;
+        gchar** argv = nullptr;
+        ASSERT_TRUE(exec && g_shell_parse_argv(exec, &argc, &argv, nullptr)) << exec;
+        ASSERT_EQ(argc, 1) << exec;
+        std::string program = argv[0];
+        for (size_t at = program.find("%%"); at != std::string::npos;
+             at = program.find("%%", at + 1)) {
+            program.erase(at, 1);
+        }
+        EXPECT_EQ(program, path) << exec;
+        EXPECT_EQ(std::string(folder ? folder : ""), path.substr(0, path.rfind('/')));
+        g_strfreev(argv);
+        g_free(name);
+        g_free(exec);
+        g_free(folder);
+        g_key_file_free(file);
+    }
+}
+
+}  // namespace

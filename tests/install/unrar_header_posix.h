@@ -1,0 +1,3 @@
+// The UnRAR library's own header as Debian installs it.
+#define _UNIX
+#include <unrar/dll.hpp>
