@@ -111,6 +111,9 @@ void applyWindowAttributes(const pugi::xml_node& window, CPaintManagerUI& manage
     }
 }
 
+// Layouts are a few kilobytes; anything past this is no layout.
+constexpr std::size_t kLargestLayout = 1 << 20;
+
 bool loadDocument(const char* xml, pugi::xml_document& doc) {
     pugi::xml_parse_result parsed;
     std::string where = "layout text";
@@ -118,9 +121,16 @@ bool loadDocument(const char* xml, pugi::xml_document& doc) {
     if (text[0] == '<') {
         parsed = doc.load_string(xml);
     } else {
-        where = xml[0] == platform::kPathSep ? std::string(xml)
-                                             : CPaintManagerUI::GetResourcePath().str() + xml;
-        parsed = doc.load_file(where.c_str());
+        // Read through the platform layer, which takes UTF-8 paths on every system.
+        where = attr::resourceFile(xml, CPaintManagerUI::GetResourcePath().str());
+        platform::FileHandle file = platform::openFileForReading(where);
+        if (!file.isOpen()) {
+            platform::debugOutput("duilib: cannot open " + where);
+            return false;
+        }
+        std::string content = platform::readAll(file, kLargestLayout);
+        platform::closeFile(file);
+        parsed = doc.load_buffer(content.data(), content.size());
     }
     if (!parsed) {
         platform::debugOutput("duilib: cannot read " + where + ": " + parsed.description());

@@ -1,7 +1,7 @@
 // Win32-like value types, message numbers and window functions of the
 // framework.  They are our own (no OS types): a window handle names one of
 // our windows (CWindowWnd), and the functions below act on those windows
-// whatever backend draws them (GTK, or the display-less NULL backend).
+// whatever backend draws them (GTK, Win32, or the display-less NULL backend).
 //
 // Numbers are the ones Windows uses, so window code written against the
 // Win32 names reads the same here.
@@ -152,9 +152,10 @@ constexpr int GET_Y_LPARAM(LPARAM lp) {
 BOOL IsWindow(HWND hWnd);  // any thread
 BOOL IsWindowVisible(HWND hWnd);
 BOOL IsIconic(HWND hWnd);
-// GWL_STYLE or GWL_EXSTYLE; the setter answers the previous value.  Only
-// WS_VISIBLE has an effect of its own; the other bits are kept for the window
-// code (the framework's windows are always borderless).
+// GWL_STYLE or GWL_EXSTYLE; the setter answers the previous value.  WS_VISIBLE
+// shows or hides the window; on Windows the real window carries the other
+// bits too, elsewhere they are kept for the window code.  Either way the
+// client area covers the whole window (no frame or caption is ever drawn).
 LONG GetWindowLongA(HWND hWnd, int index);
 LONG SetWindowLongA(HWND hWnd, int index, LONG value);
 // Rectangles: the window rectangle is in screen coordinates; the client area

@@ -7,7 +7,7 @@
 //   UIBuilder.h  CDialogBuilder: control trees from a layout file
 //   UIDialog.h   standard dialogs (the folder chooser)
 //   UIWindow.h   CWindowWnd: the window base class
-//   UIDriver.h   backend choice (GTK or display-less) and input for tests
+//   UIDriver.h   backend choice (GTK or Win32, or display-less) and input for tests
 //
 // Contract in short:
 // - Everything runs on one window thread (the one that calls MessageLoop);
@@ -20,7 +20,9 @@
 //   a message for a window that is gone is dropped, so never post the only
 //   pointer to something that needs freeing.
 // - render.h, window_layer.h, attributes.h and the backends' headers are the
-//   framework's own; code outside duilib/ includes only this header.
+//   framework's own; code outside duilib/ includes only this header, and
+//   never after <windows.h> in the same file: that header's macros (WM_*,
+//   VK_*, PostMessage, LOWORD...) would take over the framework's names.
 //
 // A window in short: derive from CWindowWnd and INotifyUI; in WM_CREATE call
 // m_pm.Init(m_hWnd), m_pm.AttachDialog(CDialogBuilder().Create("main.xml",

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "duilib/UIDefine.h"
 
@@ -62,6 +63,14 @@ inline SIZE toSize(const char* text) {
     int v[2];
     toInts(text, v, 2);
     return SIZE{v[0], v[1]};
+}
+
+// A file the layout names (an image, or the layout itself): as given when
+// absolute ("/x", "\\x" or "C:\x"), else inside `resourceFolder`.
+inline std::string resourceFile(const std::string& name, const std::string& resourceFolder) {
+    bool absolute =
+        !name.empty() && (name[0] == '/' || name[0] == '\\' || (name.size() > 1 && name[1] == ':'));
+    return absolute ? name : resourceFolder + name;
 }
 
 }  // namespace attr

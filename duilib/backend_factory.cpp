@@ -1,7 +1,9 @@
 // The backend factory: the one place that lists the backends.  A display
 // backend is added here with one line; its sources go into the display list
 // of duilib/CMakeLists.txt (those that need the system's window and drawing
-// libraries), so this file and the NULL backend compile on any system.
+// libraries), so this file and the NULL backend compile on any system.  Its
+// choice of display backend is the framework's one #ifdef on the OS outside
+// the backends themselves.
 #include <cstdlib>
 #include <cstring>
 
@@ -14,9 +16,14 @@ using BackendMaker = std::unique_ptr<WindowBackend> (*)();
 
 // Tried in this order; the first that finds a display shows the windows.
 // Without one, windows run on the NULL backend; the program says what that
-// means for it.
+// means for it.  The system's own window layer is the display backend: a
+// Windows build compiles the Win32 one, any other the GTK one.
 const BackendMaker kDisplayBackends[] = {
+#ifdef _WIN32
+    makeWin32Backend,
+#else
     makeGtkBackend,
+#endif
 };
 
 bool nullNamedByEnvironment() {

@@ -1,7 +1,7 @@
 // Internal: the drawing surface controls and windows paint on, and the
 // window region.  No graphics library shows through here, so the build's
-// renderer (Cairo and Pango on Linux, render_cairo.cpp) can be swapped for
-// another (GDI+ on Windows) without touching the controls.
+// renderer (Cairo and Pango on Linux, render_cairo.cpp; GDI+ on Windows,
+// render_gdiplus.cpp) is chosen without touching the controls.
 //
 // Threads: window thread only.  A context lives for one paint; it is made
 // and owned by the backend (or by paintToPng) and lent to WM_PAINT.

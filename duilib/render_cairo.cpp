@@ -8,6 +8,7 @@
 #include <map>
 
 #include "duilib/UIManager.h"
+#include "duilib/attributes.h"
 #include "platform/platform.h"
 
 namespace DuiLib {
@@ -41,10 +42,7 @@ ImageCache& imageCache() {
 }
 
 cairo_surface_t* loadImage(const std::string& file) {
-    std::string path = file;
-    if (path.empty() || path[0] != '/') {
-        path = CPaintManagerUI::GetResourcePath().str() + file;
-    }
+    std::string path = attr::resourceFile(file, CPaintManagerUI::GetResourcePath().str());
     auto found = imageCache().find(path);
     if (found != imageCache().end()) {
         return found->second;

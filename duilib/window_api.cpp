@@ -40,8 +40,12 @@ LONG SetWindowLongA(HWND hWnd, int index, LONG value) {
     DWORD* slot = index == GWL_STYLE ? &w->style : &w->exStyle;
     LONG previous = static_cast<LONG>(*slot);
     *slot = static_cast<DWORD>(value);
-    if (index == GWL_STYLE && ((static_cast<DWORD>(previous) ^ *slot) & WS_VISIBLE)) {
+    DWORD changed = static_cast<DWORD>(previous) ^ *slot;
+    if (index == GWL_STYLE && (changed & WS_VISIBLE)) {
         WindowLayer::backend().show(*w, (*slot & WS_VISIBLE) != 0, false);
+    }
+    if (changed & ~WS_VISIBLE) {
+        WindowLayer::backend().applyStyle(*w);
     }
     return previous;
 }

@@ -94,6 +94,7 @@ HWND WindowLayer::createWindow(CWindowWnd& owner, const char* title, DWORD style
     record->owner = &owner;
     record->title = title ? title : "";
     record->className = owner.GetWindowClassName();
+    record->classStyle = owner.GetClassStyle();
     record->style = style & ~WS_VISIBLE;  // set once really shown
     record->exStyle = exStyle;
     record->rect = rect;

@@ -1,8 +1,8 @@
 // Internal: the window layer shared by every backend.  It keeps the table of
 // live windows (handle -> record), the posted-message queue, timers and the
 // translation of raw input into the messages CWindowWnd::HandleMessage sees.
-// A backend (GTK, or NULL without a display) only puts windows on a screen,
-// runs a loop and opens the standard dialogs.
+// A backend (GTK or Win32, or NULL without a display) only puts windows on
+// a screen, runs a loop and opens the standard dialogs.
 //
 // Threads: everything belongs to the window thread except post, find (for
 // IsWindow) and WindowBackend::wake, which any thread may call.  The layer
@@ -33,6 +33,7 @@ struct WindowRecord {
     CWindowWnd* owner = nullptr;
     std::string title;
     std::string className;
+    UINT classStyle = 0;  // CS_* of the window class
     DWORD style = 0;
     DWORD exStyle = 0;
     RECT rect;  // screen coordinates
@@ -58,6 +59,9 @@ class WindowBackend {
     virtual void place(WindowRecord& w) = 0;  // w.rect changed
     virtual void invalidate(WindowRecord& w) = 0;
     virtual void applyRegion(WindowRecord& w) = 0;
+    // w.style or w.exStyle changed; only a backend whose windows carry
+    // Win32 styles has anything to do.
+    virtual void applyStyle(WindowRecord&) {}
     virtual void startTimer(WindowRecord& w, UINT_PTR id) = 0;
     virtual void stopTimer(WindowRecord& w, UINT_PTR id) = 0;
     virtual void beginDrag(WindowRecord& w, POINT screen) = 0;
@@ -80,6 +84,7 @@ std::unique_ptr<WindowBackend> makeWindowBackend(bool nullRequested);
 
 // Display backends answer nullptr when they cannot run here (no display).
 std::unique_ptr<WindowBackend> makeGtkBackend();
+std::unique_ptr<WindowBackend> makeWin32Backend();
 std::unique_ptr<WindowBackend> makeNullBackend();
 
 inline LONG widthOf(const RECT& rc) {

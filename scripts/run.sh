@@ -4,12 +4,19 @@
 # the test port, and `hobnar-setup dev` installs it — in its window when there
 # is a display, unattended (--silent) otherwise.  The backend stops when the
 # installer ends.  Extra arguments go to hobnar-setup.
+#
+#   scripts/run.sh [ARGS...]             the Linux installer
+#   scripts/run.sh --windows [ARGS...]   hobnar-setup.exe under Wine (build-win32/)
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${HOBNAR_BUILD_DIR:-"$here/build"}
 port=18080
 
 "$here/scripts/setup.sh" "$build"
+if [ "${1:-}" = "--windows" ]; then
+  shift
+  exec "$here/scripts/run_windows.sh" "$build" "$@"
+fi
 
 demo="$build/demo/run"
 mkdir -p "$demo/product"

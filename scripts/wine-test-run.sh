@@ -3,7 +3,12 @@
 # build (cmake/Win32Testing.cmake), so tests and test discovery come here.
 #
 #   scripts/wine-test-run.sh STATE PROGRAM.exe [ARGS...]
+#   scripts/wine-test-run.sh --host STATE PROGRAM [ARGS...]
 #   scripts/wine-test-run.sh --cleanup STATE
+#
+# --host runs a program of the build machine instead (the GUI suite's
+# gui_wine_test) in such a copy, with WINEPREFIX set: it starts the Windows
+# programs it drives with `wine` itself.
 #
 # STATE is a folder of the build (build-win32/wine) holding what a run
 # shares.  A Wine prefix takes about 600 MB and 5-10 s to boot, so one
@@ -14,9 +19,10 @@
 # runs whose CTest has gone are removed by the next run.  Every program then
 # runs in a private
 # copy of it: hard links to the template's files (Wine replaces, never
-# rewrites, the files it changes), real copies of the registry files, its own
-# HOME (Wine would otherwise write menu entries and links into the real one)
-# and its own wineserver.  --cleanup (the last test of a run) removes the
+# rewrites, the files it changes), real copies of the files it does rewrite
+# (the registry, the precompiled INF files), its own HOME (Wine would
+# otherwise write menu entries and links into the real one) and its own
+# wineserver.  --cleanup (the last test of a run) removes the
 # template and fails when a test's write reached it through a hard link.
 set -euo pipefail
 
@@ -54,6 +60,10 @@ boot_template() {
     export WINEPREFIX="$run/template/prefix" HOME="$run/template/home"
     export TMPDIR="$run/template/tmp"
     wineboot --init </dev/null >"$run/template/boot.log" 2>&1
+    # The GUI suite's Xvfb has no window manager, for which Wine would wait
+    # 2 s whenever a window it left to one is hidden or destroyed.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
+      </dev/null >>"$run/template/boot.log" 2>&1
     # A graceful shutdown writes the registry files out; asked for at once,
     # it spares the server's idle wait of a few seconds.
     wineserver -k </dev/null >/dev/null 2>&1
@@ -155,8 +165,11 @@ run_program() {
   trap 'end_clone "$clone"' EXIT
   trap 'exit 130' INT TERM
   cp -al "$run/template/prefix" "$clone/prefix"
-  for reg in "$run"/template/prefix/*.reg; do
-    cp --remove-destination "$reg" "$clone/prefix/"
+  # A program with a window also installs Wine's input devices, which
+  # rewrites the precompiled INF files in place: real copies too.
+  local template=$run/template/prefix
+  for reg in "$template"/*.reg "$template"/drive_c/windows/inf/*.pnf; do
+    cp --remove-destination "$reg" "$clone/prefix/${reg#"$template"/}"
   done
   mkdir "$clone/home" "$clone/tmp" "$clone/host-pids"
   # The server's socket folder (Debian's Wine makes it in TMPDIR) goes with
@@ -168,18 +181,29 @@ run_program() {
   wineserver -p30 </dev/null >/dev/null 2>&1
   # In the background so that an interrupt ends it (through end_clone)
   # instead of waiting for it.
-  wine "$@" &
+  if [ "$host" = 1 ]; then
+    "$@" &
+  else
+    wine "$@" &
+  fi
   wait $! || status=$?
   exit "$status"
 }
 
+host=0
 case "${1:-}" in
+  --host)
+    [ $# -ge 3 ] || die "usage: $0 --host STATE PROGRAM [ARGS...]"
+    host=1
+    shift
+    run_program "$@"
+    ;;
   --cleanup)
     [ $# -eq 2 ] || die "usage: $0 --cleanup STATE"
     cleanup "$2"
     ;;
   "" | -*)
-    die "usage: $0 STATE PROGRAM.exe [ARGS...] | $0 --cleanup STATE"
+    die "usage: $0 [--host] STATE PROGRAM [ARGS...] | $0 --cleanup STATE"
     ;;
   *)
     [ $# -ge 2 ] || die "usage: $0 STATE PROGRAM.exe [ARGS...]"

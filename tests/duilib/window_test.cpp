@@ -1,11 +1,11 @@
 // The window layer on the NULL backend: posted messages (from other threads,
 // and to windows that are gone), timers in the message loop, and the window
 // painted into memory cut to its region.
-#include <cairo.h>
 #include <gtest/gtest.h>
 
 #include <thread>
 
+#include "tests/duilib/png_pixels.h"
 #include "tests/duilib/test_window.h"
 #include "tests/support/test_env.h"
 
@@ -93,19 +93,9 @@ TEST(WindowPicture, PaintsIntoMemoryCutToTheRegion) {
     std::string png = env.root + "/window.png";
     ASSERT_TRUE(CaptureWindowPng(hWnd, png.c_str()));
     DestroyWindow(hWnd);
-    cairo_surface_t* image = cairo_image_surface_create_from_png(png.c_str());
-    ASSERT_EQ(cairo_image_surface_get_width(image), 600);
-    ASSERT_EQ(cairo_image_surface_get_height(image), 400);
-    const struct {
-        int x, y;
-        uint32_t argb;
-    } pixels[] = {{0, 0, 0}, {599, 399, 0}, {300, 320, 0xFFFFFFFF}, {210, 272, 0xFFFF4F4F}};
-    for (const auto& p : pixels) {  // cut corners, the white page, the start button
-        const unsigned char* row =
-            cairo_image_surface_get_data(image) + p.y * cairo_image_surface_get_stride(image);
-        EXPECT_EQ(reinterpret_cast<const uint32_t*>(row)[p.x], p.argb) << p.x << "," << p.y;
-    }
-    cairo_surface_destroy(image);
+    // Cut corners, the white page, the start button.
+    EXPECT_EQ(readPng(png, {{0, 0}, {599, 399}, {300, 320}, {210, 272}}),
+              (std::vector<uint32_t>{600, 400, 0, 0, 0xFFFFFFFF, 0xFFFF4F4F}));
 }
 
 }  // namespace

@@ -1,11 +1,15 @@
 #include "tests/gui/gui_session.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <thread>
+
+#include "platform/platform.h"
 
 using testsupport::ChildProcess;
 using testsupport::readFile;
@@ -40,6 +44,23 @@ int shellValue(const std::string& text, const std::string& key) {
 
 std::string firstLine(const std::string& text) {
     return text.substr(0, text.find('\n'));
+}
+
+// The prefix's drive C: and its user's folder (C:\users\<name>), as the
+// build machine sees them.
+std::string wineDriveC() {
+    const char* prefix = std::getenv("WINEPREFIX");
+    return std::string(prefix ? prefix : "") + "/drive_c/";
+}
+
+std::string wineUserFolder() {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(wineDriveC() + "users", error)) {
+        if (entry.is_directory() && entry.path().filename() != "Public") {
+            return entry.path().string();
+        }
+    }
+    return wineDriveC() + "users/nobody";
 }
 
 bool onPath(const std::string& program) {
@@ -111,6 +132,9 @@ XvfbSession::~XvfbSession() {
 
 Installer::Installer(const std::vector<std::string>& args) : m_name(nextName("installer")) {
     std::vector<std::string> argv = {HOBNAR_SETUP_PROGRAM};
+    if (kWine) {
+        argv.insert(argv.begin(), "wine");
+    }
     argv.insert(argv.end(), args.begin(), args.end());
     m_process = std::make_unique<ChildProcess>(argv, m_name + ".out", m_name + ".err");
 }
@@ -287,24 +311,78 @@ int progressWidth(const Capture& window) {
 }
 
 bool saveScreenshot(const Geometry& window, const std::string& name) {
-    std::string folder = std::string(HOBNAR_BUILD_DIR) + "/screenshots";
+    std::string folder = HOBNAR_SCREENSHOT_DIR;
     std::filesystem::create_directories(folder);
     return Capture(folder + "/" + name, window).ok();
 }
 
 void GuiTest::SetUp() {
-    for (const char* program : {"Xvfb", "xdotool", "xev", "xprop", "rar"}) {
+    std::vector<std::string> programs = {"Xvfb", "xdotool", "xev", "xprop", "rar"};
+    if (kWine) {
+        programs.push_back("wine");
+    }
+    for (const std::string& program : programs) {
         if (!onPath(program)) {
             GTEST_SKIP() << program << " is not installed";
         }
     }
+    ASSERT_TRUE(!kWine || std::getenv("WINEPREFIX")) << "runs through wine-test-run.sh --host";
     xvfb = std::make_unique<XvfbSession>();
     ASSERT_FALSE(xvfb->display.empty()) << readFile("xvfb.log");
 }
 
+std::string GuiTest::productFolder() const {
+    return (kWine ? wineUserFolder() + "/AppData/Roaming" : env.dataHome) + "/win-ia32-unpacked";
+}
+
+std::string GuiTest::shortcutPath() const {
+    return kWine ? wineUserFolder() + "/Desktop/hobnar语音文字转换器.lnk"
+                 : env.desktop + "/hobnar语音文字转换器.desktop";
+}
+
+std::string GuiTest::programPath(const std::string& path) const {
+    std::string drive = wineDriveC();
+    if (!kWine || path.compare(0, drive.size(), drive) != 0) {
+        return path;
+    }
+    std::string windows = "C:\\" + path.substr(drive.size());
+    std::replace(windows.begin(), windows.end(), '/', '\\');
+    return windows;
+}
+
+// A shell link keeps its target's path, NUL-ended, in the system's code page.
+bool GuiTest::shortcutStarts(const std::string& program) const {
+    std::string wanted = kWine ? programPath(program) + '\0' : "Exec=\"" + program + "\"\n";
+    return readFile(shortcutPath()).find(wanted) != std::string::npos;
+}
+
+// Wine's reg prints "    NAME    REG_SZ    VALUE" under the key's line.
+std::optional<std::string> GuiTest::registryValue(const std::string& key, const std::string& name) {
+    if (!kWine) {
+        return platform::registryRead(key, name);
+    }
+    testsupport::ToolRun query = runTool({"wine", "reg", "query", "HKLM\\" + key, "/v", name}, 30);
+    size_t type = query.out.find("    REG_SZ    ");
+    if (query.exitCode != 0 || type == std::string::npos) {
+        return std::nullopt;
+    }
+    std::string value = firstLine(query.out.substr(type + 14));
+    return value.substr(0, value.find('\r'));
+}
+
+// The Windows product is the build's own small window program under both
+// names.
+std::vector<std::pair<std::string, std::string>> GuiTest::productFiles() const {
+    if (!kWine) {
+        return testsupport::recordingProduct();
+    }
+    std::string program = readFile(HOBNAR_WIN32_RECORDING_PRODUCT);
+    return {{"hobnarAudio.exe", program}, {"unInstall.exe", program}};
+}
+
 std::string GuiTest::packProduct(size_t padding) {
     std::string archive = env.root + "/package.rar";
-    auto files = testsupport::recordingProduct();
+    auto files = productFiles();
     if (padding > 0) {
         files.emplace_back("resources.pak", testsupport::randomBytes(padding));
     }
@@ -318,17 +396,16 @@ void GuiTest::startInstaller(const std::string& package, const std::vector<std::
     installer = std::make_unique<Installer>();
     windowId = findWindow(30);
     ASSERT_FALSE(windowId.empty()) << installer->log();
-    // The window is shown first and centred afterwards; wait for the
-    // position to settle before anyone clicks at it.
-    Geometry previous;
-    waitUntil(
+    // The window is shown first and centred afterwards, but draws itself
+    // only once its message loop runs, after that: the start page seen where
+    // the window is marks its final place.
+    ASSERT_TRUE(waitUntil(
         [&] {
-            previous = window;
-            return windowGeometry(windowId, window) && window.x == previous.x &&
-                   window.y == previous.y;
+            return windowGeometry(windowId, window) &&
+                   pageShown(Capture("page.png", window)) == Page::Start;
         },
-        5, 200);
-    ASSERT_TRUE(waitForPage(window, Page::Start, 15)) << installer->log();
+        15))
+        << installer->log();
 }
 
 void GuiTest::expectInstallerExitsWithZero() {

@@ -3,6 +3,11 @@
 // the installer itself, and the X tools (xdotool, xev, x11_shot) that look at
 // and drive its window.
 //
+// The same sources build two suites: gui_test drives the Linux program, and
+// gui_wine_test (a program of the build machine too, built by the Windows
+// build) drives the Windows one under Wine, each test inside its own copy of
+// the test run's Wine prefix (scripts/wine-test-run.sh --host).
+//
 // Every process is a ChildProcess owned by one of these objects and is ended
 // by its destructor, so a failing assertion still leaves nothing running.
 // Every wait polls against a deadline.  All paths are relative to the test's
@@ -13,6 +18,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +31,8 @@ namespace guitest {
 // backend hold the CTest resource lock of this port.
 constexpr int kDevPort = 18080;
 constexpr const char* kWindowTitle = "安装包下载器";
+// The Windows program under Wine (gui_wine_test).
+constexpr bool kWine = HOBNAR_GUI_WINE != 0;
 
 // Polls `condition` every `pollMs` until it holds or `seconds` have passed.
 bool waitUntil(const std::function<bool()>& condition, double seconds, int pollMs = 100);
@@ -85,7 +93,6 @@ namespace at {
 constexpr Point kTitleLabel{150, 20};
 constexpr Point kCloseButton{578, 20};
 constexpr Point kStartButton{300, 272};
-constexpr Point kCustomInstallLink{543, 365};
 constexpr Point kBackButton{368, 354};
 constexpr Point kOpenButton{300, 310};
 constexpr Point kFailCloseButton{222, 310};
@@ -129,16 +136,20 @@ Page pageShown(const Capture& window);
 bool waitForPage(const Geometry& window, Page page, double seconds);
 // Width of the filled part of the installing page's progress bar.
 int progressWidth(const Capture& window);
-// Writes a capture of the window to <build>/screenshots/<name>; true when written.
+// Writes a capture of the window to the suite's screenshot folder
+// (<build>/screenshots, <Windows build>/screenshots-win32); true when written.
 bool saveScreenshot(const Geometry& window, const std::string& name);
 
 // Fixture: an isolated HOME/XDG/registry, a private Xvfb, and the backend
 // and the installer's window brought up on demand.
 class GuiTest : public testsupport::IsolatedTest {
   protected:
-    // Skips when Xvfb, xdotool, xev, xprop or rar is missing; starts the display.
+    // Skips when Xvfb, xdotool, xev, xprop, rar (or wine) is missing; starts
+    // the display.
     void SetUp() override;
 
+    // The recording product: tests/support's, or the Windows build's program.
+    std::vector<std::pair<std::string, std::string>> productFiles() const;
     // The recording product (plus `padding` random bytes, so that a capped
     // download takes a while) packed into "package.rar"; returns its path.
     std::string packProduct(size_t padding = 0);
@@ -148,8 +159,19 @@ class GuiTest : public testsupport::IsolatedTest {
     void expectInstallerExitsWithZero();
     std::vector<std::string> events() const { return backend->eventNames(); }
 
-    std::string productFolder() const { return env.dataHome + "/win-ia32-unpacked"; }
+    // Where the program puts things, as paths of the build machine: the
+    // test's own folders, or those of the Wine prefix's user.
+    std::string productFolder() const;
     std::string marker() const { return productFolder() + "/started"; }
+    std::string shortcutPath() const;
+    // A path of the build machine as the program names it (under Wine, the
+    // Windows path of a file on the prefix's drive C:).
+    std::string programPath(const std::string& path) const;
+    // Whether the desktop shortcut starts `program` (a freedesktop entry's
+    // Exec line, or the target a shell link names).
+    bool shortcutStarts(const std::string& program) const;
+    // A string value under HKEY_LOCAL_MACHINE.
+    std::optional<std::string> registryValue(const std::string& key, const std::string& name);
 
     // Declared in start order: destroyed installer first, display last.
     std::unique_ptr<XvfbSession> xvfb;

@@ -18,7 +18,6 @@ namespace {
 constexpr const char* kProductKey = "SOFTWARE\\ZorozAvuzado";
 constexpr const char* kUninstallKey =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QvmZorozAvuzado";
-constexpr const char* kDesktopEntry = "/hobnar语音文字转换器.desktop";
 
 using Installation = GuiTest;
 
@@ -33,16 +32,15 @@ TEST_F(Installation, WholeRoadFromStartButtonToTheRunningProduct) {
     ASSERT_TRUE(click(window, at::kStartButton));
     ASSERT_TRUE(waitForPage(window, Page::Finished, 60)) << installer->log();
     EXPECT_TRUE(saveScreenshot(window, "page3-finished.png"));
-    for (const auto& [name, content] : testsupport::recordingProduct()) {
-        EXPECT_EQ(readFile(productFolder() + "/" + name), content) << name;
+    for (const auto& [name, content] : productFiles()) {
+        EXPECT_TRUE(readFile(productFolder() + "/" + name) == content) << name;
     }
     EXPECT_FALSE(platform::fileExists(productFolder() + ".rar")) << "archive left behind";
     const std::string exe = productFolder() + "/hobnarAudio.exe";
-    EXPECT_EQ(platform::registryRead(kProductKey, "DisplayPath"), exe);
-    EXPECT_EQ(platform::registryRead(kUninstallKey, "UninstallString"),
-              productFolder() + "/unInstall.exe");
-    std::string entry = readFile(env.desktop + kDesktopEntry);
-    EXPECT_NE(entry.find("Exec=\"" + exe + "\"\n"), std::string::npos) << entry;
+    EXPECT_EQ(registryValue(kProductKey, "DisplayPath"), programPath(exe));
+    EXPECT_EQ(registryValue(kUninstallKey, "UninstallString"),
+              programPath(productFolder() + "/unInstall.exe"));
+    EXPECT_TRUE(shortcutStarts(exe)) << shortcutPath();
     EXPECT_EQ(events(), (std::vector<std::string>{"pc_show_install", "pc_click_install",
                                                   "pc_Installing", "pc_install_success"}));
     EXPECT_FALSE(platform::fileExists(marker()));
@@ -76,9 +74,9 @@ TEST_F(Installation, DamagedPackageEndsOnTheFailurePage) {
     ASSERT_TRUE(click(window, at::kStartButton));
     ASSERT_TRUE(waitForPage(window, Page::Failed, 60)) << installer->log();
     EXPECT_TRUE(saveScreenshot(window, "page4-failed.png"));
-    EXPECT_EQ(platform::registryRead(kProductKey, "DisplayPath"), std::nullopt);
-    EXPECT_EQ(platform::registryRead(kUninstallKey, "UninstallString"), std::nullopt);
-    EXPECT_FALSE(platform::fileExists(env.desktop + kDesktopEntry));
+    EXPECT_EQ(registryValue(kProductKey, "DisplayPath"), std::nullopt);
+    EXPECT_EQ(registryValue(kUninstallKey, "UninstallString"), std::nullopt);
+    EXPECT_FALSE(platform::fileExists(shortcutPath()));
     EXPECT_FALSE(platform::fileExists(productFolder() + "/hobnarAudio.exe"));
     EXPECT_EQ(events(),
               (std::vector<std::string>{"pc_show_install", "pc_click_install", "pc_Installing"}));

@@ -1,6 +1,6 @@
 // The installer's window as a user meets it: real X input on the real
 // program, talking to the real backend, on a private Xvfb display.  The
-// cases also write the screenshots of the pages to <build>/screenshots.
+// cases also write the screenshots of the pages.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -20,11 +20,11 @@ class InstallerWindow : public GuiTest {
         EXPECT_FALSE(windowExists(windowId));
         EXPECT_EQ(events(), expected);
         EXPECT_FALSE(platform::fileExists(marker())) << "the product must not start";
-        EXPECT_EQ(platform::registryRead("SOFTWARE\\ZorozAvuzado", "DisplayPath"), std::nullopt);
+        EXPECT_EQ(registryValue("SOFTWARE\\ZorozAvuzado", "DisplayPath"), std::nullopt);
     }
 };
 
-TEST_F(InstallerWindow, IsTitledSizedAndCutAtTheCorners) {
+TEST_F(InstallerWindow, IsTitledSizedCutAtTheCornersAndWorkedByKeys) {
     // Some bulk, so that the custom page shows a package size of a few MB.
     ASSERT_NO_FATAL_FAILURE(startInstaller(packProduct(2500 * 1000)));
     EXPECT_EQ(window.width, 600);
@@ -46,11 +46,15 @@ TEST_F(InstallerWindow, IsTitledSizedAndCutAtTheCorners) {
     }
     EXPECT_TRUE(saveScreenshot(window, "page0-start.png"));
 
-    ASSERT_TRUE(click(window, at::kCustomInstallLink));
+    // Shift+Tab walks back to the last button, the custom install link, and
+    // Space presses it; after a click on the back button Esc closes.
+    ASSERT_TRUE(pressKey(windowId, "shift+Tab") && pressKey(windowId, "space"));
     ASSERT_TRUE(waitForPage(window, Page::CustomInstall, 10));
     EXPECT_TRUE(saveScreenshot(window, "page1-custom-install.png"));
     ASSERT_TRUE(click(window, at::kBackButton));
-    EXPECT_TRUE(waitForPage(window, Page::Start, 10));
+    ASSERT_TRUE(waitForPage(window, Page::Start, 10));
+    ASSERT_TRUE(pressKey(windowId, "Escape"));
+    expectClosedWith({"pc_show_install", "pc_install_custom", "pc_close_install"});
 }
 
 // The caption strip drags the window from its label, while the close button
