@@ -27,6 +27,8 @@ class BackendProcess {
     // Its standard error (a line per answered request); logHas waits for text.
     std::string log() const { return readFile(m_stderr); }
     bool logHas(const std::string& text) const;
+    // How many requests for `path` (a "GET /x" prefix) it has answered.
+    int requests(const std::string& request) const;
     // The stored events, a JSON object a line, and the "btnId" of each.
     std::string listEvents() const;
     std::vector<std::string> eventNames() const;

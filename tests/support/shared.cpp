@@ -75,6 +75,11 @@ std::string awaitFile(const std::string& path, int seconds, const std::string& t
     return content;
 }
 
+std::string nativePath(std::string path) {
+    std::replace(path.begin(), path.end(), '/', platform::kPathSep);
+    return path;
+}
+
 ChildProcess::~ChildProcess() {
     if (running()) {
         kill(kKillSignal);
@@ -182,6 +187,16 @@ BackendProcess::~BackendProcess() {
 
 bool BackendProcess::logHas(const std::string& text) const {
     return awaitFile(m_stderr, 5, text).find(text) != std::string::npos;
+}
+
+int BackendProcess::requests(const std::string& request) const {
+    std::string text = log();
+    int count = 0;
+    for (size_t at = text.find(request + ' '); at != std::string::npos;
+         at = text.find(request + ' ', at + 1)) {
+        ++count;
+    }
+    return count;
 }
 
 std::string BackendProcess::listEvents() const {

@@ -52,6 +52,8 @@ void writeFile(const std::string& path, const std::string& bytes);
 std::string randomBytes(std::size_t size, unsigned seed = 1);
 // The file's content once it holds `text` (or anything), waiting `seconds` at most.
 std::string awaitFile(const std::string& path, int seconds = 20, const std::string& text = "");
+// A path or entry name written with "/", in this system's form.
+std::string nativePath(std::string path);
 
 class IsolatedTest : public ::testing::Test {  // a TempEnvironment for each test
   protected:
