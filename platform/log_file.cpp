@@ -1,4 +1,5 @@
-// The log file an operator asks for (--log=FILE): every diagnostic line, with
+// Diagnostics the same on every system: the installer's tagged line, and the
+// log file an operator asks for (--log=FILE) with every diagnostic line and
 // the time it was written, beside wherever diagnostics go anyway.
 #include <chrono>
 #include <cstdio>
@@ -72,6 +73,10 @@ void writeLogLine(const std::string& line) {
         *stream << logTimestamp(std::chrono::system_clock::now()) << ' ' << line << '\n';
         stream->flush();
     }
+}
+
+void debugLog(const std::string& message) {
+    debugOutput("QvmAudioDownCall: " + message);
 }
 
 }  // namespace platform

@@ -81,16 +81,6 @@ std::int64_t readSome(FileHandle file, void* buffer, std::size_t size) {
     }
 }
 
-std::string readAll(FileHandle file, std::size_t limit) {
-    std::string text;
-    char chunk[4096];
-    std::int64_t got = 0;
-    while (text.size() < limit && (got = readSome(file, chunk, sizeof chunk)) > 0) {
-        text.append(chunk, static_cast<std::size_t>(got));
-    }
-    return text.substr(0, limit);
-}
-
 std::int64_t fileSize(FileHandle file) {
     if (!file.isOpen()) {
         return -1;

@@ -61,10 +61,6 @@ void debugOutput(const std::string& text) {
     writeLogLine(single);
 }
 
-void debugLog(const std::string& message) {
-    debugOutput("QvmAudioDownCall: " + message);
-}
-
 std::array<std::uint8_t, 16> newGuidBytes() {
     std::array<std::uint8_t, 16> bytes{};
     if (!fillFromKernel(bytes.data(), bytes.size())) {

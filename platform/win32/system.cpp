@@ -53,10 +53,6 @@ void debugOutput(const std::string& text) {
     writeLogLine(single);
 }
 
-void debugLog(const std::string& message) {
-    debugOutput("QvmAudioDownCall: " + message);
-}
-
 // The GUID's fields in their printed order (the 32-bit field, the two 16-bit
 // fields, the eight bytes), each most significant byte first, which is the
 // order identity::formatGuidId writes.  No COM initialisation is needed for
