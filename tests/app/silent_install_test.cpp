@@ -1,17 +1,13 @@
 // The unattended mode of the real program against the real backend on the
 // test port.
-#include <algorithm>
 #include <filesystem>
 
 #include "context/installer_context.h"
 #include "platform/platform.h"
 #include "tests/support/backend_process.h"
-#include "tests/support/child_process.h"
-#include "tests/support/test_env.h"
 
 using testsupport::BackendProcess;
-using testsupport::ChildProcess;
-using testsupport::IsolatedTest;
+using testsupport::nativePath;
 using testsupport::readFile;
 
 namespace {
@@ -19,13 +15,7 @@ namespace {
 const int kTestPort = 18080;  // the test servers the program is built with
 const char* const kKey = "SOFTWARE\\ZorozAvuzado";
 
-// A path written with "/" in the form of this system.
-std::string native(std::string path) {
-    std::replace(path.begin(), path.end(), '/', platform::kPathSep);
-    return path;
-}
-
-class SilentInstall : public IsolatedTest {
+class SilentInstall : public testsupport::IsolatedTest {
   protected:
     std::string package() {
         std::string path = env.root + "/package.rar";
@@ -35,23 +25,32 @@ class SilentInstall : public IsolatedTest {
     int runInstaller(const std::vector<std::string>& arguments) {
         std::vector<std::string> argv = {HOBNAR_SETUP_PROGRAM, "--silent"};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
-        ChildProcess setup(argv, env.root + "/setup.out", env.root + "/setup.err");
-        return setup.wait(120);
+        return testsupport::ChildProcess(argv, env.root + "/setup.out", env.root + "/setup.err")
+            .wait(120);
     }
     std::string errorLine() { return readFile(env.root + "/setup.err"); }
+    std::string desktopEntry() {
+        return env.desktop + "/" + platform::shortcutFileName("hobnar语音文字转换器");
+    }
 };
 
+// A relative --dir is taken against the working folder (the test's) and
+// registered as the absolute folder it names; its blanks, letters and "dev"
+// change no switch.  A second run finds the product.
 TEST_F(SilentInstall, InstallsRegistersLinksAndReportsInOrder) {
     BackendProcess backend(env.root, package(), kTestPort);
     ASSERT_TRUE(backend.ready());
-    ASSERT_EQ(runInstaller({"dev"}), 0) << errorLine();
+    ASSERT_EQ(runInstaller({"--dir=my_dev apps 中文 $(touch pwned)", "dev"}), 0) << errorLine();
 
-    std::string product = env.dataHome + native("/win-ia32-unpacked");
+    std::string product =
+        env.root + nativePath("/my_dev apps 中文 $(touch pwned)/win-ia32-unpacked");
     EXPECT_TRUE(readFile(product + "/unInstall.exe") == testsupport::recordingProduct()[1].second);
-    EXPECT_FALSE(std::filesystem::exists(std::filesystem::u8path(product + ".rar")));
-    EXPECT_EQ(readRegistryString(kKey, "DisplayPath"), product + native("/hobnarAudio.exe"));
-    EXPECT_TRUE(std::filesystem::exists(std::filesystem::u8path(
-        env.desktop + "/" + platform::shortcutFileName("hobnar语音文字转换器"))));
+    EXPECT_EQ(readRegistryString(kKey, "DisplayPath"), product + nativePath("/hobnarAudio.exe"));
+    EXPECT_EQ(readRegistryString(kKey, "promoteId"), "guanwang");
+    EXPECT_EQ(readRegistryString(kKey, "devMode"), "1");
+    EXPECT_EQ(readFile(env.stateHome + "/hobnarAudio/bdviddata"), "");
+    EXPECT_FALSE(std::filesystem::exists(env.root + "/pwned"));
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::u8path(desktopEntry())));
     EXPECT_EQ(backend.eventNames(),
               (std::vector<std::string>{"pc_show_install", "pc_click_install", "pc_Installing",
                                         "pc_install_success"}));
@@ -59,23 +58,6 @@ TEST_F(SilentInstall, InstallsRegistersLinksAndReportsInOrder) {
 
     ASSERT_EQ(runInstaller({"dev"}), 0) << "a second run finds the product";
     EXPECT_EQ(backend.eventNames().size(), 4u);
-}
-
-// A relative --dir is taken against the working folder (the test's), and
-// registered as the absolute folder it names.
-TEST_F(SilentInstall, AFolderWithBlanksLettersAndDevChangesNoSwitch) {
-    BackendProcess backend(env.root, package(), kTestPort);
-    ASSERT_TRUE(backend.ready());
-    std::string folder = env.root + native("/my_dev apps 中文 $(touch pwned)");
-    ASSERT_EQ(runInstaller({"--dir=my_dev apps 中文 $(touch pwned)", "dev"}), 0) << errorLine();
-    EXPECT_TRUE(std::filesystem::exists(
-        std::filesystem::u8path(folder + "/win-ia32-unpacked/hobnarAudio.exe")));
-    EXPECT_EQ(readRegistryString(kKey, "DisplayPath"),
-              folder + native("/win-ia32-unpacked/hobnarAudio.exe"));
-    EXPECT_EQ(readRegistryString(kKey, "promoteId"), "guanwang");
-    EXPECT_EQ(readRegistryString(kKey, "devMode"), "1");
-    EXPECT_EQ(readFile(env.stateHome + "/hobnarAudio/bdviddata"), "");
-    EXPECT_FALSE(std::filesystem::exists(env.root + "/pwned"));
 }
 
 TEST_F(SilentInstall, FailuresExitNonZeroWithAReasonAndRegisterNothing) {
@@ -95,10 +77,18 @@ TEST_F(SilentInstall, FailuresExitNonZeroWithAReasonAndRegisterNothing) {
               std::string::npos)
         << errorLine();
     EXPECT_EQ(readRegistryString(kKey, "DisplayPath"), "");
-    EXPECT_FALSE(std::filesystem::exists(std::filesystem::u8path(
-        env.desktop + "/" + platform::shortcutFileName("hobnar语音文字转换器"))));
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::u8path(desktopEntry())));
     EXPECT_EQ(backend.eventNames(),
               (std::vector<std::string>{"pc_show_install", "pc_click_install", "pc_Installing"}));
+
+    bool busy = false;
+    platform::FileHandle held =
+        platform::lockFile(env.dataHome + nativePath("/win-ia32-unpacked.lock"), busy);
+    ASSERT_TRUE(held.isOpen());
+    EXPECT_EQ(runInstaller({"dev"}), 8) << "another installation holds the folder";
+    EXPECT_NE(errorLine().find("another installation into this folder is running"),
+              std::string::npos)
+        << errorLine();
 }
 
 // Without a display a windowed run would wait unseen for ever: it says so in
@@ -111,8 +101,8 @@ TEST_F(SilentInstall, WithoutADisplayAWindowedRunSaysSoAndSendsNothing) {
     ASSERT_TRUE(backend.ready());
     testsupport::setEnv("DISPLAY", nullptr);
     testsupport::setEnv("WAYLAND_DISPLAY", nullptr);
-    ChildProcess setup({HOBNAR_SETUP_PROGRAM, "dev"}, env.root + "/setup.out",
-                       env.root + "/setup.err");
+    testsupport::ChildProcess setup({HOBNAR_SETUP_PROGRAM, "dev"}, env.root + "/setup.out",
+                                    env.root + "/setup.err");
     EXPECT_EQ(setup.wait(60), 69);
     EXPECT_EQ(errorLine(),
               "hobnar-setup: there is no display to show the installer on; --silent installs "

@@ -11,7 +11,6 @@ namespace {
 
 TEST(PromotionId, CutFromTheArgumentText) {
     const std::pair<const char*, const char*> rows[] = {
-        {"", ""},
         {"setup.exe", ""},
         {"setup_10086.exe", "10086"},
         {"setup_10086(1).exe", "10086"},
@@ -22,44 +21,39 @@ TEST(PromotionId, CutFromTheArgumentText) {
         {"x_(2).exe", ""},
         {"setup_10086.exe dev", "10086"},
         {"--silent setup_中文.exe", "中文"},
+        // It travels in a header and in comma-separated files.
+        {"setup_a,b\x01(2).exe", "a;b"},
     };
     for (const auto& [text, id] : rows) {
         EXPECT_EQ(promotionIdFrom(text), id) << text;
     }
 }
 
-class BdvidData : public IsolatedTest {
-  protected:
-    std::string file() const { return env.stateHome + "/hobnarAudio/bdviddata"; }
-    // No local application-data folder at all: none configured here, a
-    // missing one on Windows (whose shell reports none for it).
-    void withoutLocalAppData() {
-        testsupport::setEnv("HOME", nullptr);
-        testsupport::setEnv("XDG_STATE_HOME", nullptr);
-        std::filesystem::remove_all(std::filesystem::u8path(env.stateHome));
-    }
-};
+class BdvidData : public IsolatedTest {};
 
-TEST_F(BdvidData, HoldsExactlyTheLastIdAndTheFolderIsMadeOnce) {
+TEST_F(BdvidData, HoldsExactlyTheLastIdAndIsWrittenOnlyWhereLocalAppDataIs) {
+    std::string file = env.stateHome + "/hobnarAudio/bdviddata";
     std::filesystem::remove_all(std::filesystem::u8path(env.stateHome + "/hobnarAudio"));
     testing::internal::CaptureStderr();
     EXPECT_EQ(extractPromoteId("setup_10086.exe"), "10086");
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "QvmAudioDownCall: 该文件夹不存在，已自动创建\n");
-    EXPECT_EQ(readFile(file()), "10086");
+    EXPECT_EQ(readFile(file), "10086");
 
     testing::internal::CaptureStderr();
     EXPECT_EQ(extractPromoteId("other_7.exe"), "7");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    EXPECT_EQ(readFile(file()), "7");
+    EXPECT_EQ(readFile(file), "7");
 
     EXPECT_EQ(extractPromoteId(""), "");
-    EXPECT_TRUE(std::filesystem::exists(std::filesystem::u8path(file())));
-    EXPECT_EQ(readFile(file()), "");
-}
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::u8path(file)));
+    EXPECT_EQ(readFile(file), "");
 
-TEST_F(BdvidData, WithoutLocalAppDataNothingIsWritten) {
-    withoutLocalAppData();
+    // No local application-data folder at all: none configured here, a
+    // missing one on Windows (whose shell reports none for it).
+    testsupport::setEnv("HOME", nullptr);
+    testsupport::setEnv("XDG_STATE_HOME", nullptr);
+    std::filesystem::remove_all(std::filesystem::u8path(env.stateHome));
     testing::internal::CaptureStderr();
     EXPECT_EQ(extractPromoteId("setup_10086.exe"), "10086");
     EXPECT_EQ(testing::internal::GetCapturedStderr(),

@@ -1,10 +1,12 @@
 // What every fault case shares: a real RAR package made with `rar`, one
-// install run against it with a recording observer, and the two acceptable
-// ends of an installation (the product installed from a byte-identical
-// archive, or nothing installed and nothing registered).
+// install run against the backend, the package requests the backend logged,
+// and the two acceptable ends of an installation (the product installed from
+// a byte-identical archive, or nothing installed and nothing registered).
 #pragma once
 
+#include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,6 +16,8 @@
 namespace faulttest {
 
 constexpr const char* kPackagePath = "/client/win/mainprogram/win-ia32-unpacked.rar";
+// Short pauses and few attempts: a case takes seconds, not the real schedule.
+inline const DownloadTiming kShortTiming{std::chrono::seconds(10), std::chrono::milliseconds(5), 3};
 
 enum class Payload { Random, Zeros };
 
@@ -23,32 +27,33 @@ struct Package {
     std::vector<std::pair<std::string, std::string>> files;
 };
 
-// Stand-ins for the product's two programs plus "payload.bin" of `payloadBytes` (random bytes do
-// not compress, so the archive is about as large; zeros shrink to almost
-// nothing).  Fails the current test when `rar` cannot make it.
+// Stand-ins for the product's two programs plus "payload.bin" (random bytes
+// do not compress, so the archive is about as large; zeros shrink to almost
+// nothing).
 Package makePackage(const std::string& folder, std::size_t payloadBytes,
                     Payload kind = Payload::Random);
 
-// What the observer of one run heard.
-struct RunRecord {
-    std::vector<int> percents;
-    int finished = 0;
-    std::vector<InstallOutcome> failures;
-};
+// One whole install run into productFolder on this thread, its success event
+// sent to `backend`, the package fetched from `url` (default: the backend's
+// package).  Fails the test unless exactly one end, the returned one, is
+// reported; `percents` gets the progress reported.
+InstallOutcome runInstall(const std::string& backend, const std::string& productFolder,
+                          const DownloadTiming& timing = kShortTiming, const std::string& url = "",
+                          std::vector<int>* percents = nullptr);
 
-// One whole install run into productFolder from packageUrl, on this thread,
-// with the context's API base URL for the success event.
-InstallOutcome runInstall(InstallerContext& context, const std::string& productFolder,
-                          const std::string& packageUrl, const DownloadTiming& timing,
-                          RunRecord& record);
+// A package request as the backend logged it.
+struct Served {
+    std::int64_t from;  // 0 without a Range
+    int status;
+    std::int64_t sent;
+};
+std::vector<Served> packageRequests(const std::string& backendLog);
 
 // Every file of the package in the product folder with its exact content,
 // the archive removed, the main program registered.
 void expectInstalled(const std::string& productFolder, const Package& package);
-// No uninstall entries, no "DisplayPath", no desktop entry.
-void expectNotRegistered(const std::string& desktop);
-// After a failed download: no product file either, and whatever archive is
-// left is a prefix of the package, never other bytes.
+// Nothing registered or linked, no product file, and whatever archive is
+// left a prefix of the package, never other bytes.
 void expectDownloadFailedCleanly(const std::string& productFolder, const std::string& desktop,
                                  const Package& package);
 

@@ -1,8 +1,9 @@
 // The install run in a hostile or careless environment: links a co-user
 // planted in the install folder, a product that is already there, a second
-// installation into the same folder, a read-only folder, a registry store
-// that cannot be written.  Nothing outside the product folder may change,
-// and a failed run leaves the earlier product exactly as it was.
+// installation into the same folder, a read-only folder, a disk that fills
+// up, a registry store that cannot be written.  Nothing outside the product
+// folder may change, and a failed run leaves the earlier product exactly as
+// it was.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -10,22 +11,21 @@
 #include <functional>
 #include <map>
 
-#include "install/install.h"
 #include "tests/faults/fault_package.h"
 #include "tests/faults/hostile.h"
 #include "tests/support/backend_process.h"
-#include "tests/support/test_env.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using faulttest::kPackagePath;
+using faulttest::Hostile;
 using faulttest::Package;
 using testsupport::readFile;
 using testsupport::writeFile;
 using namespace std::chrono_literals;
 
-enum class Served { Product, Truncated, WithoutMainProgram };
+// Large does not compress; Compressible unpacks to a MiB of zeros.
+enum class Served { Product, Truncated, WithoutMainProgram, Large, Compressible };
 
 // What a folder holds: every path below it with its kind and content.
 std::map<std::string, std::string> snapshot(const std::string& folder) {
@@ -57,53 +57,40 @@ void PrintTo(const FolderRow& row, std::ostream* out) {
 class FolderCase : public testsupport::IsolatedTest,
                    public ::testing::WithParamInterface<FolderRow> {
   public:
-    std::string desktop = env.desktop;
-    std::string registryDb = env.registryDb;
     std::string installFolder = env.root + "/install";
     std::string product = installFolder + "/win-ia32-unpacked";
     std::string outside = env.root + "/outside";
+    std::string registryDb = env.registryDb;
     std::string desktopEntry() const {
-        return desktop + "/" + platform::shortcutFileName("hobnar语音文字转换器");
+        return env.desktop + "/" + platform::shortcutFileName("hobnar语音文字转换器");
     }
     // An earlier installation whose registry entries were lost.
     void earlierProduct() {
-        fs::create_directories(product + "/resources");
         writeFile(product + "/hobnarAudio.exe", "old program");
         writeFile(product + "/resources/data.db", "the user's data");
+    }
+    void make(Hostile what, const std::string& path, const std::string& target = "") {
+        if (!faulttest::makeHostile(what, path, target)) {
+            GTEST_SKIP() << "this system cannot make it";
+        }
     }
     platform::FileHandle heldLock;
 };
 
-void breakStore(FolderCase& t, faulttest::StoreBreak how) {
-    if (!faulttest::breakRegistryStore(t.registryDb, how)) {
-        GTEST_SKIP() << "the registry here is the system's own";
-    }
-}
-
 const FolderRow kRows[] = {
     {"LinksPlantedInTheFolderAreReplacedNotFollowed", Served::Product, InstallFailure::None,
      [](FolderCase& t) {
-         fs::create_directories(t.product);
-         fs::create_directories(t.desktop);
          for (const std::string& at :
               {t.product + "/hobnarAudio.exe", t.product + ".rar", t.desktopEntry()}) {
-             if (!faulttest::plantLink(t.outside + "/secret", at)) {
-                 GTEST_SKIP() << "no links to plant here";
-             }
+             t.make(Hostile::Link, at, t.outside + "/secret");
          }
      }},
     {"AProductFolderThatIsALinkIsReplaced", Served::Product, InstallFailure::None,
-     [](FolderCase& t) {
-         fs::create_directories(t.installFolder);
-         if (!faulttest::plantLink(t.outside, t.product)) {
-             GTEST_SKIP() << "no links to plant here";
-         }
-     }},
+     [](FolderCase& t) { t.make(Hostile::Link, t.product, t.outside); }},
+    // Beside it, what a run killed while unpacking left.
     {"AReinstallKeepsFilesThePackageLacks", Served::Product, InstallFailure::None,
-     [](FolderCase& t) { t.earlierProduct(); }},
-    {"WhatARunKilledWhileUnpackingLeftIsCleared", Served::Product, InstallFailure::None,
      [](FolderCase& t) {
-         fs::create_directories(t.installFolder + "/.unpacking-x7Q2aZ/resources");
+         t.earlierProduct();
          writeFile(t.installFolder + "/.unpacking-x7Q2aZ/resources/half.bin", "half");
      }},
     {"ADamagedReinstallLeavesTheEarlierProduct", Served::Truncated, InstallFailure::DamagedPackage,
@@ -121,9 +108,7 @@ const FolderRow kRows[] = {
     {"AReadOnlyInstallFolderIsSaidSo", Served::Product, InstallFailure::NotWritable,
      [](FolderCase& t) {
          t.earlierProduct();
-         if (!faulttest::makeReadOnly(t.installFolder)) {
-             GTEST_SKIP() << "no read-only folder here";
-         }
+         t.make(Hostile::ReadOnly, t.installFolder);
      }},
     {"AFolderTooLongForTheUnrarLibraryIsRefusedFirst", Served::Product,
      InstallFailure::FolderTooLong,
@@ -133,21 +118,29 @@ const FolderRow kRows[] = {
          }
          t.product = t.installFolder + "/win-ia32-unpacked";
      }},
-    {"ARegistryStoreThatIsAFolderIsNoSuccess", Served::Product, InstallFailure::RegistrationFailed,
-     [](FolderCase& t) { breakStore(t, faulttest::StoreBreak::IsAFolder); }},
+    // The archive does not fit; the archive fits, its unpacked files do not.
+    {"TheDiskFillsDuringTheDownload", Served::Large, InstallFailure::DiskFull,
+     [](FolderCase& t) { t.make(Hostile::SmallDisk, t.installFolder, "163840"); }},
+    {"TheDiskFillsDuringTheExtraction", Served::Compressible, InstallFailure::DiskFull,
+     [](FolderCase& t) { t.make(Hostile::SmallDisk, t.installFolder, "524288"); }},
     {"ACorruptRegistryStoreIsNoSuccessAndStaysAsItWas", Served::Product,
      InstallFailure::RegistrationFailed,
-     [](FolderCase& t) { breakStore(t, faulttest::StoreBreak::Corrupt); }},
+     [](FolderCase& t) { t.make(Hostile::CorruptStore, t.registryDb); }},
     {"ALockedRegistryStoreCostsOneWait", Served::Product, InstallFailure::RegistrationFailed,
      [](FolderCase& t) {
          testsupport::setEnv("HOBNAR_REGISTRY_BUSY_MS", "700");
          ASSERT_TRUE(writeRegistryString("SOFTWARE\\Other", "made", "1"));
-         breakStore(t, faulttest::StoreBreak::Locked);
+         t.make(Hostile::LockedStore, t.registryDb);
      }},
 };
 
 Package servedPackage(const std::string& folder, Served served) {
-    Package package = faulttest::makePackage(folder, 2000);
+    Package package = faulttest::makePackage(
+        folder,
+        served == Served::Large          ? 400 * 1024
+        : served == Served::Compressible ? 1 << 20
+                                         : 2000,
+        served == Served::Compressible ? faulttest::Payload::Zeros : faulttest::Payload::Random);
     if (served == Served::WithoutMainProgram) {
         package.files.erase(package.files.begin());
         fs::remove(package.path);
@@ -164,7 +157,6 @@ TEST_P(FolderCase, NothingOutsideChangesAndAFailureKeepsTheEarlierProduct) {
     Package package = servedPackage(env.root, row.served);
     testsupport::BackendProcess backend(env.root, package.path, 0);
     ASSERT_TRUE(backend.ready());
-    fs::create_directories(outside);
     writeFile(outside + "/secret", "not yours");
     fs::permissions(outside + "/secret", fs::perms(0600));
     ASSERT_NO_FATAL_FAILURE(row.prepare(*this));
@@ -174,12 +166,8 @@ TEST_P(FolderCase, NothingOutsideChangesAndAFailureKeepsTheEarlierProduct) {
     std::string storeBefore = readFile(env.registryDb);
     std::map<std::string, std::string> before = snapshot(product);
 
-    InstallerContext context;
-    context.apiBaseUrl = backend.url();
-    faulttest::RunRecord record;
     auto start = std::chrono::steady_clock::now();
-    InstallOutcome outcome = faulttest::runInstall(context, product, backend.url() + kPackagePath,
-                                                   DownloadTiming{10s, 5ms, 3}, record);
+    InstallOutcome outcome = faulttest::runInstall(backend.url(), product);
     auto took = std::chrono::steady_clock::now() - start;
 
     EXPECT_EQ(outcome.failure, row.ends) << failureReason(outcome);
@@ -187,15 +175,11 @@ TEST_P(FolderCase, NothingOutsideChangesAndAFailureKeepsTheEarlierProduct) {
     if (platform::kPathSep == '/') {
         EXPECT_EQ(fs::status(outside + "/secret").permissions(), fs::perms(0600));
     }
-    std::error_code error;
-    for (fs::directory_iterator it(installFolder, error), end; !error && it != end;
-         it.increment(error)) {
-        EXPECT_EQ(it->path().filename().string().rfind(".unpacking-", 0), std::string::npos)
-            << "an unpacking folder was left behind";
+    for (const auto& [path, content] : snapshot(installFolder)) {
+        EXPECT_NE(path.rfind(".unpacking-", 0), 0u) << "an unpacking folder was left behind";
     }
     if (row.ends == InstallFailure::None) {
         faulttest::expectInstalled(product, package);
-        EXPECT_TRUE(fs::is_directory(fs::symlink_status(fs::u8path(product))));
         EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(fs::u8path(desktopEntry()))));
         if (before.count("resources/data.db")) {
             EXPECT_EQ(readFile(product + "/resources/data.db"), "the user's data");
@@ -205,12 +189,21 @@ TEST_P(FolderCase, NothingOutsideChangesAndAFailureKeepsTheEarlierProduct) {
     EXPECT_EQ(readRegistryString(kProductRegistryKey, "DisplayPath"), "");
     EXPECT_TRUE(backend.eventNames().empty()) << "no success reported";
     if (row.ends == InstallFailure::RegistrationFailed) {
-        EXPECT_EQ(readFile(product + "/hobnarAudio.exe"), package.files[0].second);
         EXPECT_TRUE(readFile(env.registryDb) == storeBefore) << "the store was changed";
         // One wait for the locked store, not one per value.
         EXPECT_LT(took, 4 * 700ms);
     } else {
         EXPECT_EQ(snapshot(product), before);
+    }
+    if (row.ends == InstallFailure::DiskFull) {
+        // Said at once, not retried, and what was written is gone; with room
+        // again the next run installs.
+        EXPECT_FALSE(fs::exists(fs::u8path(product + ".rar")));
+        ASSERT_TRUE(backend.logHas(std::string("GET ") + faulttest::kPackagePath));
+        EXPECT_EQ(backend.requests(std::string("GET ") + faulttest::kPackagePath), 1);
+        ASSERT_TRUE(faulttest::makeHostile(Hostile::SmallDisk, installFolder, "8388608"));
+        EXPECT_TRUE(faulttest::runInstall(backend.url(), product).ok());
+        faulttest::expectInstalled(product, package);
     }
     if (row.ends == InstallFailure::AnotherInstallRunning ||
         row.ends == InstallFailure::FolderTooLong) {

@@ -1,21 +1,19 @@
 // What a hostile or careless environment does to an install folder, made for
-// real where this system can: each answers false where it cannot (the case
-// is then skipped there).
+// real where this system can; false where it cannot (the case is then
+// skipped there).
 #pragma once
 
 #include <string>
 
 namespace faulttest {
 
-// A symbolic link at `at` to `target`.
-bool plantLink(const std::string& target, const std::string& at);
-// The folder read-only for the rest of this test process (a private bind
-// mount where mount namespaces are allowed).
-bool makeReadOnly(const std::string& folder);
-
-enum class StoreBreak { IsAFolder, Corrupt, Locked };
-// The registry store at `path` broken that way; a lock is held until the
-// process ends.  Only the SQLite store of the POSIX build can be broken.
-bool breakRegistryStore(const std::string& path, StoreBreak how);
+enum class Hostile {
+    Link,          // a symbolic link at `path` (its folder made) to `target`
+    ReadOnly,      // the folder `path` read-only for the rest of this test process
+    SmallDisk,     // `path` a volume of `target` bytes for the rest of this process; again: resized
+    CorruptStore,  // the registry store at `path` overwritten with other bytes
+    LockedStore,   // the store at `path` in another writer's transaction until the process ends
+};
+bool makeHostile(Hostile what, const std::string& path, const std::string& target = "");
 
 }  // namespace faulttest

@@ -8,35 +8,46 @@
 #include "tests/faults/hostile.h"
 
 namespace faulttest {
+namespace {
 
-bool plantLink(const std::string& target, const std::string& at) {
-    std::error_code error;
-    std::filesystem::create_symlink(target, at, error);
-    return !error;
-}
-
-bool makeReadOnly(const std::string& folder) {
+// Mounts made from here on are this process's alone and go with it.
+bool privateMounts() {
     return ::unshare(CLONE_NEWNS) == 0 &&
-           ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-           ::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) == 0 &&
-           ::mount(nullptr, folder.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) ==
-               0;
+           ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
 }
 
-bool breakRegistryStore(const std::string& path, StoreBreak how) {
+// The connection that holds a locked store open until the test process ends;
+// kept where the leak checker sees it is still in use.
+sqlite3* g_lockingStore = nullptr;
+
+}  // namespace
+
+bool makeHostile(Hostile what, const std::string& path, const std::string& target) {
     std::error_code error;
-    switch (how) {
-        case StoreBreak::IsAFolder:
-            return std::filesystem::create_directories(path, error);
-        case StoreBreak::Corrupt:
-            return static_cast<bool>(std::ofstream(path) << std::string(8192, '\x5a'));
-        case StoreBreak::Locked: {
-            // Another writer in the middle of a transaction, for as long as
-            // the test runs.
-            sqlite3* store = nullptr;
-            return sqlite3_open(path.c_str(), &store) == SQLITE_OK &&
-                   sqlite3_exec(store, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
+    switch (what) {
+        case Hostile::Link:
+            std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
+            std::filesystem::create_symlink(target, path, error);
+            return !error;
+        case Hostile::ReadOnly:
+            return privateMounts() &&
+                   ::mount(path.c_str(), path.c_str(), nullptr, MS_BIND, nullptr) == 0 &&
+                   ::mount(nullptr, path.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY,
+                           nullptr) == 0;
+        case Hostile::SmallDisk: {
+            // A real tmpfs: writes past its end fail with ENOSPC.
+            std::string size = "size=" + target;
+            std::filesystem::create_directories(path, error);
+            return ::mount("tmpfs", path.c_str(), "tmpfs", MS_REMOUNT, size.c_str()) == 0 ||
+                   (privateMounts() &&
+                    ::mount("tmpfs", path.c_str(), "tmpfs", 0, size.c_str()) == 0);
         }
+        case Hostile::CorruptStore:
+            return static_cast<bool>(std::ofstream(path) << std::string(8192, '\x5a'));
+        case Hostile::LockedStore:
+            return sqlite3_open(path.c_str(), &g_lockingStore) == SQLITE_OK &&
+                   sqlite3_exec(g_lockingStore, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) ==
+                       SQLITE_OK;
     }
     return false;
 }

@@ -3,17 +3,9 @@
 namespace faulttest {
 
 // Under Wine a link made on the build machine is followed like the file it
-// names, so a planted link cannot be told from that file here.
-bool plantLink(const std::string&, const std::string&) {
-    return false;
-}
-
-// Wine does not enforce access rights.
-bool makeReadOnly(const std::string&) {
-    return false;
-}
-
-bool breakRegistryStore(const std::string&, StoreBreak) {
+// names, access rights are not enforced, and the registry is the system's
+// own: none of these can be made here.
+bool makeHostile(Hostile, const std::string&, const std::string&) {
     return false;
 }
 

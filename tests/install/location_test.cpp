@@ -1,33 +1,24 @@
-#include <algorithm>
-#include <filesystem>
-
+// Where the product goes, the free space shown for it, what is registered.
 #include "install/install.h"
 #include "tests/support/test_env.h"
 
+using testsupport::nativePath;
+
 namespace {
 
-// A path written with "/" in the form of this system.
-std::string native(std::string path) {
-    std::replace(path.begin(), path.end(), '/', platform::kPathSep);
-    return path;
-}
-
 TEST(InstallLocation, FolderAndPathBuilders) {
-    const struct {
-        const char* chosen;
-        const char* mainExecutable;
-    } rows[] = {
+    const std::pair<const char*, const char*> rows[] = {
         {"/opt/apps/", "/opt/apps/win-ia32-unpacked/hobnarAudio.exe"},
         {"/opt/apps//", "/opt/apps//win-ia32-unpacked/hobnarAudio.exe"},
         {"/", "/win-ia32-unpacked/hobnarAudio.exe"},
         {"/媒体/我的 程序", "/媒体/我的 程序/win-ia32-unpacked/hobnarAudio.exe"},
     };
-    for (const auto& row : rows) {
-        EXPECT_EQ(mainExecutableIn(productFolderFor(trimInstallFolder(native(row.chosen)))),
-                  native(row.mainExecutable));
+    for (const auto& [chosen, mainExecutable] : rows) {
+        EXPECT_EQ(mainExecutableIn(productFolderFor(trimInstallFolder(nativePath(chosen)))),
+                  nativePath(mainExecutable));
     }
-    EXPECT_EQ(archivePathFor(productFolderFor(native("/opt"))),
-              native("/opt/win-ia32-unpacked.rar"));
+    EXPECT_EQ(archivePathFor(productFolderFor(nativePath("/opt"))),
+              nativePath("/opt/win-ia32-unpacked.rar"));
 }
 
 TEST(InstallLocation, GigabytesRoundedToTwoDecimals) {
@@ -42,19 +33,41 @@ TEST(InstallLocation, GigabytesRoundedToTwoDecimals) {
     }
 }
 
-class DiskSpace : public testsupport::IsolatedTest {};
+class Installed : public testsupport::IsolatedTest {};
 
-TEST_F(DiskSpace, MeasuredOnTheVolumeWhereTheFolderIsOrWillBe) {
+TEST_F(Installed, DiskSpaceOnTheVolumeWhereTheFolderIsOrWillBe) {
     double total = queryDiskSpaceGB(env.root, true);
     double free = queryDiskSpaceGB(env.root, false);
     EXPECT_GT(total, 0.0);
-    EXPECT_GE(free, 0.0);
-    EXPECT_LE(free, total);
+    EXPECT_TRUE(free >= 0.0 && free <= total) << free << " of " << total;
     EXPECT_EQ(queryDiskSpaceGB(env.root + "/not/yet/made", true), total);
-    EXPECT_GT(queryDiskSpaceGB(native("/win-ia32-unpacked"), true), 0.0) << "the root volume";
+    EXPECT_GT(queryDiskSpaceGB(nativePath("/win-ia32-unpacked"), true), 0.0) << "the root volume";
     // Nothing to measure: no text rather than a made-up 0.00GB.
     EXPECT_LT(queryDiskSpaceGB("", false), 0.0);
     EXPECT_EQ(formatFreeSpace("relative-and-missing"), "");
+}
+
+TEST_F(Installed, SevenRegistryValuesForTheProductFolder) {
+    const std::string folder = nativePath("/home/用户/win-ia32-unpacked");
+    const std::string uninstall = kUninstallRegistryKey;
+    const std::vector<std::vector<std::string>> expected = {
+        {uninstall, "NoModify", "1"},
+        {uninstall, "DisplayIcon", folder + nativePath("/hobnarAudio.exe")},
+        {uninstall, "DisplayName", "hobnar语音文字转换器"},
+        {uninstall, "DisplayVersion", "2.0.1"},
+        {uninstall, "InstallLocation", folder},
+        {uninstall, "UninstallString", folder + nativePath("/unInstall.exe")},
+        {"SOFTWARE\\ZorozAvuzado", "DisplayPath", folder + nativePath("/hobnarAudio.exe")},
+    };
+    InstallerContext context;
+    context.version = "2.0.1";
+    writeUninstallEntries(context, folder);
+    for (const auto& value : expected) {
+        EXPECT_EQ(platform::registryRead(value[0], value[1]), value[2]) << value[1];
+    }
+    context.version.clear();  // an empty value, not a missing one
+    writeUninstallEntries(context, folder);
+    EXPECT_EQ(platform::registryRead(kUninstallRegistryKey, "DisplayVersion"), std::string());
 }
 
 }  // namespace

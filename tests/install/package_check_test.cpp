@@ -1,9 +1,5 @@
 // Package checks against what minisign itself makes: signatures of real
 // files with real keys, altered the ways an attacker could.
-#include <sodium.h>
-
-#include <functional>
-
 #include "install/package_check.h"
 #include "tests/support/child_process.h"
 #include "tests/support/test_env.h"
@@ -27,35 +23,41 @@ std::array<unsigned char, 64> prehashOf(const std::string& bytes, size_t piece) 
     return hashes.prehash();
 }
 
-class Minisign : public testsupport::IsolatedTest {
-  protected:
-    // A key pair without a password and a signature of `file`, by minisign.
-    std::string makeKey(const std::string& name) {
-        EXPECT_EQ(runTool({"minisign", "-G", "-W", "-p", hostPath(name + ".pub"), "-s",
-                           hostPath(name + ".key")})
-                      .exitCode,
-                  0);
-        return secondLine(readFile(name + ".pub"));
-    }
-    std::string sign(const std::string& key, const std::string& file,
-                     const std::vector<std::string>& extra = {}) {
-        std::vector<std::string> argv = {"minisign", "-S",          "-s", hostPath(key + ".key"),
-                                         "-m",       hostPath(file)};
-        argv.insert(argv.end(), extra.begin(), extra.end());
-        EXPECT_EQ(runTool(argv).exitCode, 0);
-        return readFile(file + ".minisig");
-    }
-};
+TEST(PackageHashes, Sha256WhileTheBytesArriveAndAfterARestart) {
+    PackageHashes hashes(true, false);
+    hashes.add("stale bytes", 11);
+    hashes.restart();
+    hashes.add("ab", 2);
+    hashes.add("c", 1);
+    EXPECT_EQ(hashes.sha256Hex(),
+              "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+}
+
+using Minisign = testsupport::IsolatedTest;
 
 TEST_F(Minisign, OnlyOurKeysSignatureOfTheseBytesVerifies) {
     std::string file = env.root + "/package.rar";
     std::string bytes = testsupport::randomBytes(300000, 7);
     testsupport::writeFile(file, bytes);
+    // Key pairs without a password, and signatures of `file`, by minisign.
+    auto makeKey = [](const std::string& name) {
+        EXPECT_EQ(runTool({"minisign", "-G", "-W", "-p", hostPath(name + ".pub"), "-s",
+                           hostPath(name + ".key")})
+                      .exitCode,
+                  0);
+        return secondLine(readFile(name + ".pub"));
+    };
+    auto sign = [&file](const std::string& key, std::vector<std::string> argv) {
+        argv.insert(argv.begin(),
+                    {"minisign", "-S", "-s", hostPath(key + ".key"), "-m", hostPath(file)});
+        EXPECT_EQ(runTool(argv).exitCode, 0);
+        return readFile(file + ".minisig");
+    };
     std::string ours = makeKey(env.root + "/ours");
-    std::string theirs = makeKey(env.root + "/theirs");
-    std::string good = sign(env.root + "/ours", file, {"-t", "release 2.0.1"});
-    std::string legacy = sign(env.root + "/ours", file, {"-l"});
-    std::string other = sign(env.root + "/theirs", file);
+    std::string good = sign(env.root + "/ours", {"-t", "release 2.0.1"});
+    std::string legacy = sign(env.root + "/ours", {"-l"});
+    makeKey(env.root + "/theirs");
+    std::string other = sign(env.root + "/theirs", {});
     std::array<unsigned char, 64> hash = prehashOf(bytes, 65536);
     EXPECT_EQ(hash, prehashOf(bytes, 7777)) << "the hash does not depend on the pieces";
 
@@ -85,16 +87,6 @@ TEST_F(Minisign, OnlyOurKeysSignatureOfTheseBytesVerifies) {
     bytes[12345] ^= 1;
     EXPECT_EQ(verifyMinisign(ours, good, prehashOf(bytes, 65536)), SignatureCheck::Invalid)
         << "one bit of the package changed";
-}
-
-TEST(PackageHashes, Sha256WhileTheBytesArriveAndAfterARestart) {
-    PackageHashes hashes(true, false);
-    hashes.add("stale bytes", 11);
-    hashes.restart();
-    hashes.add("ab", 2);
-    hashes.add("c", 1);
-    EXPECT_EQ(hashes.sha256Hex(),
-              "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
 }
 
 }  // namespace

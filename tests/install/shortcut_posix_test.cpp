@@ -3,19 +3,18 @@
 #include <glib.h>
 
 #include <filesystem>
+#include <regex>
 
 #include "install/install.h"
 #include "install/shortcut.h"
 #include "tests/support/test_env.h"
 
-using testsupport::IsolatedTest;
-using testsupport::readFile;
 using testsupport::setEnv;
 namespace fs = std::filesystem;
 
 namespace {
 
-class Shortcut : public IsolatedTest {
+class Shortcut : public testsupport::IsolatedTest {
   protected:
     std::string link(const std::string& folder) const {
         return folder + "/" + platform::shortcutFileName(kDisplayName);
@@ -23,26 +22,15 @@ class Shortcut : public IsolatedTest {
     std::string target = "/opt/x/win-ia32-unpacked/hobnarAudio.exe";
 };
 
-TEST_F(Shortcut, LinkPathsFromTheDesktopAndTheRegistry) {
-    ShortcutLinks links = shortcutLinkPaths();
-    EXPECT_EQ(links.userLink, link(env.desktop));
-    EXPECT_TRUE(links.commonLink.empty());
-
-    writeRegistryString("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                        "Common Desktop", "/srv/公共桌面/");
-    setEnv("XDG_DESKTOP_DIR", nullptr);
-    setEnv("HOME", nullptr);
-    links = shortcutLinkPaths();
-    EXPECT_TRUE(links.userLink.empty());
-    EXPECT_EQ(links.commonLink, link("/srv/公共桌面"));
-}
-
-TEST_F(Shortcut, UserDesktopFirstThenFallbackNeverBesideTheRoot) {
+TEST_F(Shortcut, UserDesktopFirstThenTheCommonOneNeverBesideTheRoot) {
     std::string common = env.root + "/common";
     fs::create_directories(common);
     // A desktop folder that is missing is made, as a fresh account lacks one.
     fs::remove_all(env.desktop);
-    ASSERT_TRUE(createShortcut(target, link(env.desktop), link(common)));
+    ShortcutLinks links = shortcutLinkPaths();
+    EXPECT_EQ(links.userLink, link(env.desktop));
+    EXPECT_TRUE(links.commonLink.empty());
+    ASSERT_TRUE(createShortcut(target, links.userLink, link(common)));
     EXPECT_EQ(fs::status(link(env.desktop)).permissions() & fs::perms::all, fs::perms(0755));
     EXPECT_FALSE(fs::exists(link(common)));
 
@@ -54,44 +42,38 @@ TEST_F(Shortcut, UserDesktopFirstThenFallbackNeverBesideTheRoot) {
     EXPECT_FALSE(createShortcut(target, "", ""));
     EXPECT_FALSE(createShortcut(target, unwritable, ""));
     EXPECT_FALSE(fs::exists("/" + platform::shortcutFileName(kDisplayName)));
+
+    writeRegistryString("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                        "Common Desktop", "/srv/公共桌面/");
+    setEnv("XDG_DESKTOP_DIR", nullptr);
+    setEnv("HOME", nullptr);
+    links = shortcutLinkPaths();
+    EXPECT_TRUE(links.userLink.empty());
+    EXPECT_EQ(links.commonLink, link("/srv/公共桌面"));
 }
 
 // The entry written for a product folder holding every character the format
 // must escape is read back the way desktops do (GLib's key file and Exec
 // argument parsing), so a quoting fault shows as another program path.
 TEST_F(Shortcut, WrittenEntryStartsExactlyTheTarget) {
-    const std::string targets[] = {
-        "/home/u/My Apps/x  y/win-ia32-unpacked/hobnarAudio.exe",
-        "/tmp/it's \"quoted\"/$(rm -rf ~)/a;b`c`&d/hobnarAudio.exe",
-        "/tmp/back\\slash/100%/tab\there/hobnarAudio.exe",
-        "/home/用户/语音 文字/hobnarAudio.exe",
-        " /leading blank/hobnarAudio.exe",
-    };
-    for (const std::string& path : targets) {
+    for (std::string path :
+         {"/tmp/it's \"quoted\"/$(rm -rf ~)/a;b`c`&d/back\\slash/100%/tab\there/hobnarAudio.exe",
+          " /home/用户/My Apps/x  y/语音 文字/hobnarAudio.exe"}) {
         ASSERT_TRUE(createShortcut(path, link(env.desktop), ""));
-        GKeyFile* file = g_key_file_new();
+        g_autoptr(GKeyFile) file = g_key_file_new();
         ASSERT_TRUE(
             g_key_file_load_from_file(file, link(env.desktop).c_str(), G_KEY_FILE_NONE, nullptr));
-        gchar* name = g_key_file_get_string(file, "Desktop Entry", "Name", nullptr);
-        gchar* exec = g_key_file_get_string(file, "Desktop Entry", "Exec", nullptr);
-        gchar* folder = g_key_file_get_string(file, "Desktop Entry", "Path", nullptr);
+        g_autofree gchar* name = g_key_file_get_string(file, "Desktop Entry", "Name", nullptr);
+        g_autofree gchar* exec = g_key_file_get_string(file, "Desktop Entry", "Exec", nullptr);
+        g_autofree gchar* folder = g_key_file_get_string(file, "Desktop Entry", "Path", nullptr);
         EXPECT_STREQ(name, "hobnar语音文字转换器");
         gint argc = 0;
-        gchar** argv = nullptr;
+        g_auto(GStrv) argv = nullptr;
         ASSERT_TRUE(exec && g_shell_parse_argv(exec, &argc, &argv, nullptr)) << exec;
         ASSERT_EQ(argc, 1) << exec;
-        std::string program = argv[0];
-        for (size_t at = program.find("%%"); at != std::string::npos;
-             at = program.find("%%", at + 1)) {
-            program.erase(at, 1);
-        }
-        EXPECT_EQ(program, path) << exec;
+        // In Exec "%%" is a literal "%"; any other "%X" is a field code, not the path's.
+        EXPECT_EQ(std::regex_replace(argv[0], std::regex("%(.)"), "$1"), path) << exec;
         EXPECT_EQ(std::string(folder ? folder : ""), path.substr(0, path.rfind('/')));
-        g_strfreev(argv);
-        g_free(name);
-        g_free(exec);
-        g_free(folder);
-        g_key_file_free(file);
     }
 }
 

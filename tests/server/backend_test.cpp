@@ -1,17 +1,18 @@
-// The running backend: the client queries with the package's digest and
-// signature, the reply faults, the event store as honest and hostile clients
-// fill it, the start-ups it refuses, and the package route's bytes for
-// partial, unsatisfiable and If-Range requests.  The faults that shape the
-// package stream are the fault matrix's (tests/faults).
+// The backend: client queries, events from honest and hostile clients, refused
+// start-ups, the package route's ranges (the stream's faults: tests/faults).
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <array>
 #include <atomic>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "server/byte_range.h"
+#include "server/event_store.h"
 #include "tests/support/backend_process.h"
 #include "tests/support/test_env.h"
 
@@ -28,21 +29,17 @@ const std::string kSignature = kPackage + ".minisig";
 constexpr size_t kPackageSize = 3 * 1024 * 1024 + 123;
 
 // Sends `request` on a new connection, the bytes after the first `burst` one
-// every 200 ms, and returns the status answered: 0 when the server closed
-// without an answer, -1 when it neither answered nor closed within 20 s.
-int exchange(int port, const std::string& request, size_t burst) {
+// every 200 ms; the status answered, or 0 when none came in time.
+int exchange(int port, const std::string& request, size_t burst, int seconds = 20) {
     namespace detail = httplib::detail;
     httplib::Error error = httplib::Error::Success;
     auto sock = detail::create_client_socket("127.0.0.1", "", port, AF_INET, false, nullptr, 0,
                                              500000, 0, 200000, 5, 0, "", error);
     size_t sent = std::min(burst, request.size());
-    if (sock == INVALID_SOCKET ||
-        detail::send_socket(sock, request.data(), sent, MSG_NOSIGNAL) < 0) {
-        return -1;
-    }
+    bool closed =
+        sock == INVALID_SOCKET || detail::send_socket(sock, request.data(), sent, MSG_NOSIGNAL) < 0;
     std::string answer;
-    bool closed = false;
-    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     while (!closed && answer.find("\r\n") == std::string::npos &&
            std::chrono::steady_clock::now() < until) {
         char buffer[4096];
@@ -54,7 +51,7 @@ int exchange(int port, const std::string& request, size_t burst) {
         }
     }
     detail::close_socket(sock);
-    return answer.rfind("HTTP/1.1 ", 0) == 0 ? std::atoi(answer.c_str() + 9) : closed ? 0 : -1;
+    return answer.rfind("HTTP/1.1 ", 0) == 0 ? std::atoi(answer.c_str() + 9) : 0;
 }
 
 class BackendTest : public testsupport::IsolatedTest {
@@ -66,15 +63,13 @@ class BackendTest : public testsupport::IsolatedTest {
             packagePath, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
     }
 
-    // What `key` names in a reply: its status, body or a (capitalised) header
-    // field, whether minisign accepts the body as the package's signature, or
-    // a member of the JSON "obj" (all of it for "").
+    // What `key` names in a reply: its status, a (capitalised) header, whether
+    // minisign takes the body for the package's signature, or a member of the
+    // JSON "obj" (all of it for ""; on a failure, the body).
     std::string observe(const httplib::Result& res, const std::string& key) {
-        if (!res || key == "status" || key == "body" || std::isupper(key[0])) {
-            return !res              ? "no reply"
-                   : key == "status" ? std::to_string(res->status)
-                   : key == "body"   ? res->body
-                                     : res->get_header_value(key.c_str());
+        if (key == "status" || std::isupper(key[0])) {
+            return key == "status" ? std::to_string(res->status)
+                                   : res->get_header_value(key.c_str());
         }
         if (key == "minisign") {
             testsupport::writeFile(packagePath + ".served", res->body);
@@ -97,53 +92,47 @@ class BackendTest : public testsupport::IsolatedTest {
 };
 
 TEST_F(BackendTest, QueriesAndRepliesFromThePackageOptionsAndFaults) {
-    const std::string size = std::to_string(package.size());
     const std::string digest = runTool({"sha256sum", packagePath}).out.substr(0, 64);
     const std::string signature = packagePath + ".minisig";
     ASSERT_EQ(runTool({"minisign", "-G", "-W", "-p", "key.pub", "-s", "key.sec"}).exitCode, 0);
     ASSERT_EQ(runTool({"minisign", "-S", "-s", "key.sec", "-m", packagePath}).exitCode, 0);
     const std::string brokenReply = "{\"success\":1,\"obj\":[";
-    struct Row {
-        std::vector<std::string> options;
-        std::string path;
-        std::string key;  // see observe()
-        std::string expected;
-    };
-    const std::vector<Row> rows = {
-        {{}, kInfo, "size", size},
-        {{}, kInfo, "version", "2.0.1"},
-        {{}, kInfo, "sha256", digest},
-        {{}, kInfo, "url", "(this backend)" + kPackage},
-        {{}, kSize, "", size},
-        {{}, kChannel, "", R"({"apkChannel":"guanwang","promoteId":"p42"})"},
-        {{}, kSignature, "status", "404"},
-        {{"--package-url=http://cdn.example/a.rar"}, kInfo, "url", "http://cdn.example/a.rar"},
-        {{"--no-digest"}, kInfo, "sha256", "null"},
-        {{"--wrong-digest"}, kInfo, "sha256", "(another digest)"},
-        {{"--signature", signature}, kSignature, "minisign", "verified"},
-        {{"--signature", signature, "--wrong-signature"}, kSignature, "minisign", "refused"},
-        {{"--wrong-signature"}, kSignature, "minisign", "refused"},
-        {{"--status", kSize + "=500"}, kSize, "status", "500"},
-        {{"--reply", kChannel + "=" + brokenReply}, kChannel, "body", brokenReply},
-        {{"--redirect=" + kInfo + "=/elsewhere"}, kInfo, "Location", "/elsewhere"},
-    };
+    // The backend's options, the path asked for, what to observe (see
+    // observe()) and what it should be.
+    const std::vector<std::tuple<std::vector<std::string>, std::string, std::string, std::string>>
+        rows = {
+            {{}, kInfo, "size", std::to_string(kPackageSize)},
+            {{}, kInfo, "version", "2.0.1"},
+            {{}, kInfo, "sha256", digest},
+            {{}, kSize, "", std::to_string(kPackageSize)},
+            {{}, kChannel, "", R"({"apkChannel":"guanwang","promoteId":"p42"})"},
+            {{}, kSignature, "status", "404"},
+            {{"--package-url=http://cdn.example/a.rar"}, kInfo, "url", "http://cdn.example/a.rar"},
+            {{"--no-digest"}, kInfo, "sha256", "null"},
+            {{"--wrong-digest"}, kInfo, "sha256", "(another digest)"},
+            {{"--signature", signature}, kSignature, "minisign", "verified"},
+            {{"--signature", signature, "--wrong-signature"}, kSignature, "minisign", "refused"},
+            {{"--wrong-signature"}, kSignature, "minisign", "refused"},
+            {{"--status", kSize + "=500"}, kSize, "status", "500"},
+            {{"--reply", kChannel + "=" + brokenReply}, kChannel, "", "failed: " + brokenReply},
+            {{"--redirect=" + kInfo + "=/elsewhere"}, kInfo, "Location", "/elsewhere"},
+        };
     std::unique_ptr<BackendProcess> backend;
-    for (size_t i = 0; i < rows.size(); ++i) {
-        if (i == 0 || rows[i].options != rows[i - 1].options) {
-            backend.reset();
-            backend = std::make_unique<BackendProcess>(env.root, packagePath, 0, rows[i].options);
+    std::vector<std::string> running;
+    for (const auto& [options, path, key, expected] : rows) {
+        if (!backend || options != running) {
+            backend = std::make_unique<BackendProcess>(env.root, packagePath, 0, options);
+            running = options;
         }
         // The installer inserts values unencoded; a client library encodes them.
         std::string query = "?apkChannel=guanwang&apkId=1&phoneOsVersion=Windows%20XP%20%E4%B8%AD";
         auto res = httplib::Client("127.0.0.1", backend->port())
-                       .Get((rows[i].path + query).c_str(), {{"promoteid", "p42"}});
-        std::string got = observe(res, rows[i].key);
+                       .Get((path + query).c_str(), {{"promoteid", "p42"}});
+        ASSERT_TRUE(res) << path;
+        std::string got = observe(res, key);
         bool hex = got.find_first_not_of("0123456789abcdef") == std::string::npos;
         got = got.size() == 64 && hex && got != digest ? "(another digest)" : got;
-        got = got.rfind(backend->url(), 0) == 0
-                  ? "(this backend)" + got.substr(backend->url().size())
-                  : got;
-        EXPECT_EQ(got, rows[i].expected) << "row " << i;
+        EXPECT_EQ(got, expected) << path << " " << key;
     }
 }
 
@@ -181,36 +170,29 @@ TEST_F(BackendTest, EventsFromHonestAndHostileClients) {
         {post(event, json), post(event, json).size() - event.size(), 40, 400},
         {get + "\r\n", all, 100, 200},
     };
-    std::vector<std::vector<int>> statuses(rows.size());
     BackendProcess backend(env.root, packagePath, 0);
     std::atomic<bool> go{false};
     std::vector<std::thread> clients;
     for (size_t i = 0; i < rows.size(); ++i) {
-        statuses[i].resize(static_cast<size_t>(rows[i].copies));
-        for (int& status : statuses[i]) {
+        for (int copy = 0; copy < rows[i].copies; ++copy) {
             clients.emplace_back([&, i] {
                 while (!go.load()) {
                     std::this_thread::yield();
                 }
-                status = exchange(backend.port(), rows[i].request, rows[i].burst);
+                EXPECT_EQ(exchange(backend.port(), rows[i].request, rows[i].burst), rows[i].status)
+                    << "row " << i;
             });
         }
     }
     go.store(true);
     std::this_thread::sleep_for(std::chrono::seconds(1));
-    httplib::Client other("127.0.0.1", backend.port());
-    other.set_read_timeout(3, 0);
-    EXPECT_EQ(observe(other.Get(kSize), "status"), "200") << "while the slow clients trickle";
+    EXPECT_EQ(exchange(backend.port(), get + "\r\n", all, 3), 200)
+        << "while the slow clients trickle";
     for (std::thread& client : clients) {
         client.join();
     }
-    for (size_t i = 0; i < rows.size(); ++i) {
-        EXPECT_EQ(statuses[i], std::vector<int>(statuses[i].size(), rows[i].status)) << "row " << i;
-    }
     backend.process().kill(SIGTERM);
     EXPECT_EQ(backend.process().wait(), 0);
-    std::string listed = backend.listEvents();
-    EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 2) << listed.substr(0, 1000);
     EXPECT_EQ(backend.eventNames(), std::vector<std::string>{"pc_show_install"});
 }
 
@@ -222,9 +204,7 @@ TEST_F(BackendTest, RefusedStartUps) {
         {{"--port", "0", "--package", absent}, 2, "absent.rar"},
         {{"--port", "0", "--package", env.root}, 2, "not a regular file"},
         {{"--port", "0", "--package", pkg, "--signature", absent}, 2, "absent.rar"},
-        {{"--port", "0", "--package", pkg, "--signature", pkg, "--wrong-signature"},
-         2,
-         "not a minisign signature"},
+        {{"--port", "0", "--package", pkg, "--signature", pkg, "--wrong-signature"}, 2, "minisign"},
         {{"--db", env.root + "/none.db", "--list-events"}, 1, "none.db"},
         {{"--port", std::to_string(first.port()), "--package", pkg}, 1, "already in use"},
     };
@@ -236,55 +216,91 @@ TEST_F(BackendTest, RefusedStartUps) {
     }
 }
 
+// A range is served only while the client's validator still holds.
 TEST_F(BackendTest, PackageRangesHonourTheValidators) {
-    struct Row {
-        std::string range;
-        std::string ifRange;  // "etag", "W/etag" and "date" stand for what the server sent
-        int status;
-        size_t start;
-        size_t length;
-    };
-    const std::string total = std::to_string(kPackageSize);
-    const std::vector<Row> rows = {
-        {"bytes=1048577-", "", 206, 1048577, kPackageSize - 1048577},
-        {"bytes=100-199", "", 206, 100, 100},
-        {"bytes=-10", "", 206, kPackageSize - 10, 10},
-        {"bytes=" + total + "-", "", 416, 0, 0},
-        // A range is served only while the client's validator still holds.
-        {"bytes=100-199", "etag", 206, 100, 100},
-        {"bytes=100-199", "date", 206, 100, 100},
-        {"bytes=100-199", "\"an-older-one\"", 200, 0, kPackageSize},
-        {"bytes=100-199", "W/etag", 200, 0, kPackageSize},
-        {"bytes=100-199", "Sat, 01 Jan 2000 00:00:00 GMT", 200, 0, kPackageSize},
-        {"bytes=" + total + "-", "\"an-older-one\"", 200, 0, kPackageSize},
-    };
     BackendProcess backend(env.root, packagePath, 0);
     httplib::Client http("127.0.0.1", backend.port());
     auto head = http.Head(kPackage.c_str());
     ASSERT_TRUE(head && head->has_header("ETag") && head->has_header("Last-Modified"));
-    for (const Row& row : rows) {
-        std::string ifRange =
-            row.ifRange == "date" ? head->get_header_value("Last-Modified") : row.ifRange;
-        if (ifRange.size() >= 4 && ifRange.compare(ifRange.size() - 4, 4, "etag") == 0) {
-            ifRange.replace(ifRange.size() - 4, 4, head->get_header_value("ETag"));
-        }
-        httplib::Headers headers = {{"Range", row.range}};
-        if (!ifRange.empty()) {
-            headers.emplace("If-Range", ifRange);
-        }
-        auto got = http.Get(kPackage.c_str(), headers);
+    const std::string etag = head->get_header_value("ETag");
+    const std::string total = std::to_string(kPackageSize);
+    // Range, If-Range, then the status and Content-Range answered.
+    const std::vector<std::array<std::string, 3>> rows = {
+        {"bytes=1048577-", "",
+         "206 bytes 1048577-" + std::to_string(kPackageSize - 1) + "/" + total},
+        {"bytes=" + total + "-", "", "416 bytes */" + total},
+        {"bytes=100-199", etag, "206 bytes 100-199/" + total},
+        {"bytes=100-199", head->get_header_value("Last-Modified"), "206 bytes 100-199/" + total},
+        {"bytes=100-199", "\"an-older-one\"", "200 "},
+        {"bytes=100-199", "W/" + etag, "200 "},
+        {"bytes=100-199", "Sat, 01 Jan 2000 00:00:00 GMT", "200 "},
+        {"bytes=" + total + "-", "\"an-older-one\"", "200 "},
+    };
+    for (const auto& [range, ifRange, expected] : rows) {
+        auto got = ifRange.empty()
+                       ? http.Get(kPackage.c_str(), {{"Range", range}})
+                       : http.Get(kPackage.c_str(), {{"Range", range}, {"If-Range", ifRange}});
         ASSERT_TRUE(got);
-        std::string last = std::to_string(row.start + row.length - 1);
-        std::string contentRange =
-            row.status == 416   ? "bytes */" + total
-            : row.status == 206 ? "bytes " + std::to_string(row.start) + "-" + last + "/" + total
-                                : "";
-        SCOPED_TRACE(row.range + " " + ifRange);
-        EXPECT_EQ(got->status, row.status);
-        EXPECT_EQ(got->get_header_value("Content-Range"), contentRange);
-        EXPECT_TRUE(got->body == package.substr(row.start, row.length));
-        EXPECT_EQ(got->get_header_value("ETag"), head->get_header_value("ETag"));
+        std::string contentRange = got->get_header_value("Content-Range");
+        EXPECT_EQ(std::to_string(got->status) + " " + contentRange, expected)
+            << range << " " << ifRange;
+        size_t first = 0;
+        size_t last = kPackageSize - 1;
+        std::sscanf(contentRange.c_str(), "bytes %zu-%zu", &first, &last);
+        EXPECT_TRUE(got->body ==
+                    (got->status == 416 ? "" : package.substr(first, last - first + 1)));
+        EXPECT_EQ(got->get_header_value("ETag"), etag);
     }
+}
+
+TEST(ByteRange, Plans) {
+    // Range header and file size, then the reply planned: 200 or 206 with the
+    // first byte and length sent, or 416.
+    const std::vector<std::tuple<std::string, std::uint64_t, std::string>> rows = {
+        {"", 1000, "200 0+1000"},
+        {"bytes=10-10", 1000, "206 10+1"},
+        {"bytes=990-5000", 1000, "206 990+10"},
+        {"bytes=-100", 1000, "206 900+100"},
+        {"bytes=-5000", 1000, "206 0+1000"},
+        {"bytes=-0", 1000, "416"},
+        {"Bytes=7-8", 1000, "206 7+2"},
+        {"bytes = 7-8", 1000, "200 0+1000"},
+        {"bytes=20-10", 1000, "200 0+1000"},
+        {"bytes=0-1,5-6", 1000, "200 0+1000"},
+        {"items=0-5", 1000, "200 0+1000"},
+        {"bytes=99999999999999999999999-", 1000, "200 0+1000"},
+        {"bytes=0-", 0, "416"},
+        {"bytes=-1", 0, "416"},
+        {"", 0, "200 0+0"},
+    };
+    for (const auto& [header, size, expected] : rows) {
+        server::RangePlan plan = server::planRange(header, size);
+        std::string got = plan.kind == server::RangePlan::Unsatisfiable
+                              ? "416"
+                              : (plan.kind == server::RangePlan::Partial ? "206 " : "200 ") +
+                                    std::to_string(plan.start) + "+" + std::to_string(plan.length);
+        EXPECT_EQ(got, expected) << header;
+    }
+}
+
+TEST_F(BackendTest, EventStoreKeepsArrivalOrderAcrossReopening) {
+    std::string error;
+    {
+        server::EventStore store;
+        ASSERT_TRUE(store.open(env.root + "/events.db", true, error)) << error;
+        EXPECT_TRUE(store.add("t1", std::string("p"), std::string("text/plain"), "first"));
+        EXPECT_TRUE(store.add("t2", std::nullopt, std::nullopt, std::string("a\0b", 3)));
+    }
+    server::EventStore reader;
+    ASSERT_TRUE(reader.open(env.root + "/events.db", false, error)) << error;
+    std::vector<server::StoredEvent> events;
+    ASSERT_TRUE(reader.listEvents(events));
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].promoteid, std::optional<std::string>("p"));
+    EXPECT_LT(events[0].id, events[1].id);
+    EXPECT_EQ(events[1].body, std::string("a\0b", 3));
+    EXPECT_EQ(events[1].contentType, std::nullopt);
+    EXPECT_FALSE(reader.add("t3", std::nullopt, std::nullopt, "read-only"));
 }
 
 }  // namespace

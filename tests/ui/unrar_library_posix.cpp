@@ -6,11 +6,8 @@
 #include "tests/ui/unrar_library.h"
 
 namespace uitest {
-namespace {
 
-const char* const kLibrary = "/usr/lib/x86_64-linux-gnu/libunrar.so.5";
-
-}  // namespace
+constexpr const char* kLibrary = "/usr/lib/x86_64-linux-gnu/libunrar.so.5";
 
 // An empty file mounted over the library in a mount namespace of this
 // process alone: loading it fails as for a library that is not installed.
