@@ -25,6 +25,14 @@ windows_suites() {
   cmake --preset win32 >/dev/null
   cmake --build --preset win32
   ctest --preset win32
+  echo "== win32: the shipped zip, unpacked on its own, on the whole road"
+  local shipped="$here/build-win32/shipped"
+  (cd "$here/build-win32" && cpack >/dev/null)
+  rm -rf "$shipped"
+  mkdir -p "$shipped"
+  (cd "$shipped" && cmake -E tar xf "$here/build-win32/hobnar-setup-2.0.1-win32.zip")
+  HOBNAR_GUI_PROGRAM="$shipped/hobnar-setup-2.0.1-win32/hobnar-setup.exe" \
+    ctest --preset win32 -L gui_wine_test -R WholeRoad
   echo "== win32: $((SECONDS - start)) s"
 }
 
