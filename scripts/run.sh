@@ -10,7 +10,6 @@
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${HOBNAR_BUILD_DIR:-"$here/build"}
-port=18080
 
 "$here/scripts/setup.sh" "$build"
 if [ "${1:-}" = "--windows" ]; then
@@ -26,18 +25,9 @@ chmod 755 "$demo/product/hobnarAudio.exe" "$demo/product/unInstall.exe"
 rm -f "$demo/win-ia32-unpacked.rar" "$demo/events.db"
 (cd "$demo/product" && rar a -idq ../win-ia32-unpacked.rar hobnarAudio.exe unInstall.exe)
 
-if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
-  echo "run: port $port is in use; stop whatever listens there first." >&2
-  exit 1
-fi
-"$build/server/hobnar-backend" --port "$port" --package "$demo/win-ia32-unpacked.rar" \
-  --db "$demo/events.db" >"$demo/backend.out" 2>"$demo/backend.log" &
-backend=$!
-trap 'kill "$backend" 2>/dev/null; wait "$backend" 2>/dev/null || true' EXIT
-for _ in $(seq 100); do
-  grep -q "listening on" "$demo/backend.out" 2>/dev/null && break
-  sleep 0.1
-done
+# shellcheck source=scripts/demo_backend.sh
+. "$here/scripts/demo_backend.sh"
+serve_demo_package "$build" "$demo"
 
 status=0
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then

@@ -10,7 +10,6 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=$1
 shift
-port=18080
 win="$here/build-win32"
 
 cmake --preset win32 -S "$here" >/dev/null
@@ -36,18 +35,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   done
 fi
 
-if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
-  echo "run: port $port is in use; stop whatever listens there first." >&2
-  exit 1
-fi
-"$build/server/hobnar-backend" --port "$port" --package "$demo/win-ia32-unpacked.rar" \
-  --db "$demo/events.db" >"$demo/backend.out" 2>"$demo/backend.log" &
-backend=$!
-trap 'kill "$backend" 2>/dev/null; wait "$backend" 2>/dev/null || true; wineserver -k 2>/dev/null || true' EXIT
-for _ in $(seq 100); do
-  grep -q "listening on" "$demo/backend.out" 2>/dev/null && break
-  sleep 0.1
-done
+# shellcheck source=scripts/demo_backend.sh
+. "$here/scripts/demo_backend.sh"
+serve_demo_package "$build" "$demo" "wineserver -k 2>/dev/null || true"
 
 status=0
 if [ -n "${DISPLAY:-}" ]; then
