@@ -58,7 +58,8 @@ class PackageHashes::Worker {
     }
 
   private:
-    static constexpr std::size_t kMaxWaiting = 8;
+    // Bounds the memory a slow hash can hold: a few chunks per hash.
+    static constexpr std::size_t kMaxWaiting = 4;
 
     void work() {
         std::unique_lock<std::mutex> lock(m_mutex);
@@ -151,20 +152,86 @@ bool readSignatureFile(const std::string& text, SignatureFile& file) {
 
 PackageHashes::PackageHashes(bool sha256, bool prehash)
     : m_wantSha256(sha256), m_wantPrehash(prehash) {
-    restart();
+    startHashes();
 }
 
+// The workers are members declared after the hash states, so they are
+// joined before the states they feed go away.
 PackageHashes::~PackageHashes() = default;
 
-void PackageHashes::restart() {
+void PackageHashes::startHashes() {
+    m_sha256Worker.reset();
+    m_blake2bWorker.reset();
+    m_pending.clear();
     m_sha256 = m_wantSha256 ? std::make_unique<platform::Sha256>() : nullptr;
     m_blake2b = m_wantPrehash && sodiumReady() ? std::make_unique<Blake2b>() : nullptr;
+    if (m_sha256) {
+        platform::Sha256* sha256 = m_sha256.get();
+        m_sha256Worker = std::make_unique<Worker>(
+            [sha256](const Worker::Chunk& chunk) { sha256->add(chunk->data(), chunk->size()); });
+    }
     if (m_blake2b) {
         startBlake2b(m_blake2b->state);
+        Blake2b* blake2b = m_blake2b.get();
+        m_blake2bWorker = std::make_unique<Worker>([blake2b](const Worker::Chunk& chunk) {
+            crypto_generichash_update(&blake2b->state,
+                                      reinterpret_cast<const unsigned char*>(chunk->data()),
+                                      chunk->size());
+        });
     }
 }
 
+void PackageHashes::restart() {
+    startHashes();
+}
+
+// Called from libcurl's write callback: nothing may be thrown from here.
+// Without memory for a chunk, the workers finish what they have and these
+// bytes are hashed on the caller's thread, in order.
 void PackageHashes::add(const void* data, std::size_t size) {
+    if (!m_sha256 && !m_blake2b) {
+        return;
+    }
+    try {
+        if (m_pending.capacity() < kChunkBytes) {
+            m_pending.reserve(kChunkBytes);
+        }
+        m_pending.append(static_cast<const char*>(data), size);
+        if (m_pending.size() >= kChunkBytes) {
+            handOver();
+        }
+    } catch (...) {
+        drainWorkers();
+        hashHere(m_pending.data(), m_pending.size());
+        m_pending.clear();
+        hashHere(data, size);
+    }
+}
+
+void PackageHashes::handOver() {
+    if (m_pending.empty()) {
+        return;
+    }
+    auto chunk = std::make_shared<const std::string>(std::move(m_pending));
+    m_pending = std::string();
+    if (m_sha256Worker) {
+        m_sha256Worker->push(chunk);
+    }
+    if (m_blake2bWorker) {
+        m_blake2bWorker->push(chunk);
+    }
+}
+
+void PackageHashes::drainWorkers() {
+    if (m_sha256Worker) {
+        m_sha256Worker->drain();
+    }
+    if (m_blake2bWorker) {
+        m_blake2bWorker->drain();
+    }
+}
+
+void PackageHashes::hashHere(const void* data, std::size_t size) {
     if (m_sha256) {
         m_sha256->add(data, size);
     }
@@ -173,11 +240,24 @@ void PackageHashes::add(const void* data, std::size_t size) {
     }
 }
 
+void PackageHashes::finish() {
+    try {
+        handOver();
+    } catch (...) {
+        drainWorkers();
+        hashHere(m_pending.data(), m_pending.size());
+        m_pending.clear();
+    }
+    drainWorkers();
+}
+
 std::string PackageHashes::sha256Hex() {
+    finish();
     return m_sha256 ? m_sha256->hex() : std::string();
 }
 
 std::array<unsigned char, 64> PackageHashes::prehash() {
+    finish();
     std::array<unsigned char, 64> hash{};
     if (m_blake2b) {
         crypto_generichash_final(&m_blake2b->state, hash.data(), hash.size());

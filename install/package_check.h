@@ -13,9 +13,10 @@
 #include "platform/platform.h"
 
 // The hashes of the archive, fed with its bytes as they arrive.  Each hash
-// runs on a thread of its own, so hashing overlaps the transfer instead of
-// adding to it; add() copies the bytes and waits only when the hashes fall
-// several chunks behind.  One object is used by one thread.
+// runs on a thread of its own in 1 MiB chunks, so hashing overlaps the
+// transfer instead of adding to it; add() copies the bytes and waits only
+// when a hash falls several chunks behind.  One object is used by one
+// thread; sha256Hex() and prehash() wait for every byte added so far.
 class PackageHashes {
   public:
     PackageHashes(bool sha256, bool prehash);
@@ -36,7 +37,9 @@ class PackageHashes {
     struct Blake2b;
     void startHashes();
     void handOver();
-    void drain();
+    void drainWorkers();
+    void hashHere(const void* data, std::size_t size);
+    void finish();
 
     static constexpr std::size_t kChunkBytes = 1024 * 1024;
     std::string m_pending;  // bytes not yet handed to the workers
