@@ -181,7 +181,11 @@ InstallOutcome moveIntoProductFolder(const std::string& staging, const std::stri
     return {failure, 0, failure == InstallFailure::None ? std::string() : product};
 }
 
-constexpr const char* kUnpackingPrefix = ".unpacking-";
+// Named after the product folder, so that a sweep of a folder the user chose
+// (a home folder, a drive's root) never takes what another program keeps there.
+std::string unpackingPrefix() {
+    return std::string(".") + kProductFolderName + ".unpacking-";
+}
 
 // What a run that was killed while unpacking left beside the product folder.
 // Only a run holding the folder's lock calls this, so no other run is
@@ -191,7 +195,7 @@ void removeLeftUnpackingFolders(const std::string& installFolder) {
     std::vector<fs::path> left;
     for (fs::directory_iterator it(fs::u8path(installFolder), error), end; !error && it != end;
          it.increment(error)) {
-        if (it->path().filename().u8string().rfind(kUnpackingPrefix, 0) == 0) {
+        if (it->path().filename().u8string().rfind(unpackingPrefix(), 0) == 0) {
             left.push_back(it->path());
         }
     }
@@ -391,7 +395,7 @@ InstallOutcome InstallRun::report(const InstallOutcome& outcome) {
 
 InstallOutcome InstallRun::extractPackage() {
     const std::string& product = m_plan.productFolder;
-    std::string staging = platform::makeFreshFolder(parentFolderOf(product), kUnpackingPrefix);
+    std::string staging = platform::makeFreshFolder(parentFolderOf(product), unpackingPrefix());
     if (staging.empty()) {
         return {InstallFailure::NotWritable, 0, parentFolderOf(product)};
     }

@@ -91,7 +91,9 @@ const FolderRow kRows[] = {
     {"AReinstallKeepsFilesThePackageLacks", Served::Product, InstallFailure::None,
      [](FolderCase& t) {
          t.earlierProduct();
-         writeFile(t.installFolder + "/.unpacking-x7Q2aZ/resources/half.bin", "half");
+         writeFile(t.installFolder + "/.win-ia32-unpacked.unpacking-x7Q2aZ/resources/half.bin",
+                   "half");
+         writeFile(t.installFolder + "/.unpacking-theirs/kept", "another program's");
      }},
     {"ADamagedReinstallLeavesTheEarlierProduct", Served::Truncated, InstallFailure::DamagedPackage,
      [](FolderCase& t) { t.earlierProduct(); }},
@@ -164,6 +166,8 @@ TEST_P(FolderCase, NothingOutsideChangesAndAFailureKeepsTheEarlierProduct) {
         return;
     }
     std::string storeBefore = readFile(env.registryDb);
+    const std::string theirs = installFolder + "/.unpacking-theirs/kept";
+    const bool hasTheirs = fs::exists(fs::u8path(theirs));
     std::map<std::string, std::string> before = snapshot(product);
 
     auto start = std::chrono::steady_clock::now();
@@ -175,8 +179,12 @@ TEST_P(FolderCase, NothingOutsideChangesAndAFailureKeepsTheEarlierProduct) {
     if (platform::kPathSep == '/') {
         EXPECT_EQ(fs::status(outside + "/secret").permissions(), fs::perms(0600));
     }
+    if (hasTheirs) {
+        EXPECT_EQ(readFile(theirs), "another program's") << "the sweep took another's folder";
+    }
     for (const auto& [path, content] : snapshot(installFolder)) {
-        EXPECT_NE(path.rfind(".unpacking-", 0), 0u) << "an unpacking folder was left behind";
+        EXPECT_NE(path.rfind(".win-ia32-unpacked.unpacking-", 0), 0u)
+            << "an unpacking folder was left behind";
     }
     if (row.ends == InstallFailure::None) {
         faulttest::expectInstalled(product, package);
