@@ -74,6 +74,14 @@ TEST_F(Shortcut, WrittenEntryStartsExactlyTheTarget) {
         // In Exec "%%" is a literal "%"; any other "%X" is a field code, not the path's.
         EXPECT_EQ(std::regex_replace(argv[0], std::regex("%(.)"), "$1"), path) << exec;
         EXPECT_EQ(std::string(folder ? folder : ""), path.substr(0, path.rfind('/')));
+        // GLib reads a bare "$" or "`" inside quotes literally; the format
+        // (and desktops that run Exec through a shell) want them escaped.
+        for (char special : {'$', '`'}) {
+            if (path.find(special) != std::string::npos) {
+                EXPECT_NE(std::string(exec).find(std::string("\\") + special), std::string::npos)
+                    << exec;
+            }
+        }
     }
 }
 
