@@ -82,17 +82,24 @@ std::string skinFolderFor(const std::string& programFolder) {
 
 namespace {
 
-void runMainWindow() {
+// False when no window could be made; the message loop is then never entered.
+bool runMainWindow() {
     DuiLib::CPaintManagerUI::SetInstance(nullptr);
     std::string programFolder = DuiLib::CPaintManagerUI::GetInstancePath().GetData();
     DuiLib::CPaintManagerUI::SetResourcePath(skinFolderFor(programFolder).c_str());
     // The window deletes itself after its last message.
     CFrameWindowWnd* window = new CFrameWindowWnd();
-    window->Create(nullptr, "安装包下载器", 0x10CF0000, 0x100, DuiLib::CW_USEDEFAULT,
-                   DuiLib::CW_USEDEFAULT, DuiLib::CW_USEDEFAULT, DuiLib::CW_USEDEFAULT, nullptr);
+    if (!window->Create(nullptr, "安装包下载器", 0x10CF0000, 0x100, DuiLib::CW_USEDEFAULT,
+                        DuiLib::CW_USEDEFAULT, DuiLib::CW_USEDEFAULT, DuiLib::CW_USEDEFAULT,
+                        nullptr)) {
+        // A window that failed its creation may already be gone; it is
+        // never touched again.
+        return false;
+    }
     window->ShowWindow(true, true);
     window->CenterWindow();
     DuiLib::CPaintManagerUI::MessageLoop();
+    return true;
 }
 
 }  // namespace
@@ -118,6 +125,11 @@ int runInstaller(const std::string& argumentText) {
     std::string promoteId = extractPromoteId(argumentText);
     context.applyLaunchParameters(promoteId, argumentText);
     context.reportEvent(0, "pc_show_install");
-    runMainWindow();
+    if (!runMainWindow()) {
+        std::cerr << "hobnar-setup: the installer window could not be created; "
+                     "--silent installs without one"
+                  << std::endl;
+        return kExitNoDisplay;
+    }
     return 0;
 }

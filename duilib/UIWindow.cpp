@@ -22,6 +22,9 @@ HWND CWindowWnd::Create(HWND, const char* name, DWORD style, DWORD exStyle, int 
     }
     HWND hWnd = WindowLayer::createWindow(*this, name, style, exStyle, RECT{x, y, x + cx, y + cy});
     m_hWnd = hWnd;
+    if (!hWnd) {
+        return nullptr;
+    }
     if (WindowLayer::dispatch(hWnd, WM_CREATE, 0, 0) == -1) {
         // The object may be gone after this (OnFinalMessage).
         WindowLayer::destroyWindow(hWnd);

@@ -136,7 +136,7 @@ class GtkBackend : public WindowBackend {
   public:
     bool isNull() const override { return false; }
 
-    void createNative(WindowRecord& w) override {
+    bool createNative(WindowRecord& w) override {
         GtkWidget* win = gtk_window_new(GTK_WINDOW_TOPLEVEL);
         gtk_window_set_title(GTK_WINDOW(win), w.title.c_str());
         gtk_window_set_role(GTK_WINDOW(win), w.className.c_str());
@@ -160,6 +160,7 @@ class GtkBackend : public WindowBackend {
         g_signal_connect(win, "window-state-event", G_CALLBACK(onWindowState), data);
         w.native = win;
         place(w);
+        return true;
     }
 
     void destroyNative(WindowRecord& w) override {

@@ -13,7 +13,7 @@ using Clock = std::chrono::steady_clock;
 class NullBackend : public WindowBackend {
   public:
     bool isNull() const override { return true; }
-    void createNative(WindowRecord&) override {}
+    bool createNative(WindowRecord&) override { return true; }
     void destroyNative(WindowRecord&) override {}
     void show(WindowRecord&, bool, bool) override {}
     void place(WindowRecord&) override {}

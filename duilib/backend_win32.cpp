@@ -230,16 +230,21 @@ class Win32Backend : public WindowBackend {
     bool ready() const { return m_wakeWindow != nullptr; }
     bool isNull() const override { return false; }
 
-    void createNative(WindowRecord& w) override {
+    bool createNative(WindowRecord& w) override {
         std::wstring className = platform::toWide(w.className);
         if (!registerClass(className, w.classStyle)) {
             platform::debugOutput("duilib: cannot register the window class " + w.className);
-            return;
+            return false;
         }
         w.native = ::CreateWindowExW(w.exStyle, className.c_str(),
                                      platform::toWide(w.title).c_str(), w.style & ~WS_VISIBLE,
                                      w.rect.left, w.rect.top, widthOf(w.rect), heightOf(w.rect),
                                      nullptr, nullptr, ::GetModuleHandleW(nullptr), w.handle);
+        if (!w.native) {
+            platform::debugOutput("duilib: CreateWindowExW failed, error " +
+                                  std::to_string(::GetLastError()));
+        }
+        return w.native != nullptr;
     }
 
     // The real window is cut loose first: its last messages reach nobody.

@@ -105,7 +105,11 @@ HWND WindowLayer::createWindow(CWindowWnd& owner, const char* title, DWORD style
         w->handle = reinterpret_cast<HWND>(s.nextHandle++);
         s.windows[slotOf(w->handle)] = std::move(record);
     }
-    backend().createNative(*w);
+    if (!backend().createNative(*w)) {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        s.windows.erase(slotOf(w->handle));
+        return nullptr;
+    }
     return w->handle;
 }
 

@@ -53,7 +53,8 @@ class WindowBackend {
   public:
     virtual ~WindowBackend() = default;
     virtual bool isNull() const = 0;
-    virtual void createNative(WindowRecord& w) = 0;
+    // False when the system gave no window; the record is then dropped.
+    virtual bool createNative(WindowRecord& w) = 0;
     virtual void destroyNative(WindowRecord& w) = 0;
     virtual void show(WindowRecord& w, bool show, bool takeFocus) = 0;
     virtual void place(WindowRecord& w) = 0;  // w.rect changed
