@@ -376,12 +376,15 @@ class Win32Backend : public WindowBackend {
         return real && w.mapped && ::GetWindowRect(real, &rc) && captureScreenPng(rectOf(rc), path);
     }
 
-    // No owner and no root, as the installer has always opened it.
-    std::string chooseFolder(WindowRecord*, const std::string& title) override {
+    // Owned by the installer's window, which stays disabled while the
+    // dialog's own loop runs: otherwise a click could close the window (or
+    // start a second install) under the dialog's caller.
+    std::string chooseFolder(WindowRecord* owner, const std::string& title) override {
         // The new dialog style needs COM on this thread.
         ::HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         std::wstring wideTitle = platform::toWide(title);
         ::BROWSEINFOW info{};
+        info.hwndOwner = owner ? realOf(*owner) : nullptr;
         info.lpszTitle = wideTitle.c_str();
         info.ulFlags = kFolderDialogFlags;
         std::string chosen;
