@@ -51,6 +51,21 @@ FileHandle handleToFile(HANDLE handle) {
     return file;
 }
 
+// A folder, or a reparse point that names another file (a symbolic link, a
+// junction).  Other reparse points, such as synced cloud files or
+// deduplicated ones, hold their own data and are files like any other.
+bool isFolderOrLink(HANDLE handle) {
+    FILE_ATTRIBUTE_TAG_INFO info{};
+    if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &info, sizeof info)) {
+        return true;
+    }
+    if ((info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return true;
+    }
+    return (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+           IsReparseTagNameSurrogate(info.ReparseTag);
+}
+
 // Opens the file itself, never what a link (a symbolic link or junction) at
 // `path` points to: the link is opened as such and then refused.  Shared for
 // reading, writing and deletion, so that others may read a download while it
@@ -63,11 +78,7 @@ HANDLE openNotFollowing(const std::string& path, DWORD disposition,
     HANDLE handle = CreateFileW(
         win32::wide(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
         nullptr, disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (handle != INVALID_HANDLE_VALUE &&
-        (!GetFileInformationByHandle(handle, &info) ||
-         (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) !=
-             0)) {
+    if (handle != INVALID_HANDLE_VALUE && isFolderOrLink(handle)) {
         CloseHandle(handle);
         return INVALID_HANDLE_VALUE;
     }
