@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "platform/platform.h"
+
 namespace server {
 namespace {
 
@@ -37,20 +39,6 @@ std::optional<std::string> columnOptional(sqlite3_stmt* stmt, int index) {
         return std::nullopt;
     }
     return columnText(stmt, index);
-}
-
-// Days since 1970-01-01 to a civil date (proleptic Gregorian calendar).
-void civilFromDays(std::int64_t days, std::int64_t& year, int& month, int& day) {
-    days += 719468;
-    std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    std::int64_t dayOfEra = days - era * 146097;
-    std::int64_t yearOfEra =
-        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    std::int64_t monthIndex = (5 * dayOfYear + 2) / 153;
-    day = static_cast<int>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
-    month = static_cast<int>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
-    year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
 }
 
 }  // namespace
@@ -136,20 +124,9 @@ std::string eventToJsonLine(const StoredEvent& event) {
 }
 
 std::string isoUtcTimestamp(std::int64_t millisSinceEpoch) {
-    std::int64_t millis = ((millisSinceEpoch % 1000) + 1000) % 1000;
-    std::int64_t seconds = (millisSinceEpoch - millis) / 1000;
-    std::int64_t secondOfDay = ((seconds % 86400) + 86400) % 86400;
-    std::int64_t days = (seconds - secondOfDay) / 86400;
-    std::int64_t year = 0;
-    int month = 0;
-    int day = 0;
-    civilFromDays(days, year, month, day);
-    char text[40];
-    std::snprintf(text, sizeof text, "%04lld-%02d-%02dT%02d:%02d:%02d.%03dZ",
-                  static_cast<long long>(year), month, day, static_cast<int>(secondOfDay / 3600),
-                  static_cast<int>(secondOfDay / 60 % 60), static_cast<int>(secondOfDay % 60),
-                  static_cast<int>(millis));
-    return text;
+    return platform::logTimestamp(std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::milliseconds(millisSinceEpoch))));
 }
 
 std::string isoUtcNow() {
