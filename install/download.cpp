@@ -261,6 +261,17 @@ AttemptResult transferOnce(DownloadState& download) {
     return attempt;
 }
 
+bool hashFile(const std::string& path, PackageHashes& hashes) {
+    platform::FileHandle file = platform::openFileForReading(path);
+    std::vector<char> chunk(kReceiveBufferBytes);
+    std::int64_t got = -1;
+    while (file.isOpen() && (got = platform::readSome(file, chunk.data(), chunk.size())) > 0) {
+        hashes.add(chunk.data(), static_cast<std::size_t>(got));
+    }
+    platform::closeFile(file);
+    return got == 0;
+}
+
 namespace {
 
 std::string readRecord(const std::string& path) {
@@ -273,14 +284,7 @@ std::string readRecord(const std::string& path) {
 // Feeds what an earlier run wrote through the hashes: these bytes arrived
 // before this process began, so this is their first reading here.
 bool hashExistingBytes(DownloadState& download) {
-    platform::FileHandle file = platform::openFileForReading(download.request->archivePath);
-    std::vector<char> chunk(kReceiveBufferBytes);
-    std::int64_t got = 0;
-    while (file.isOpen() && (got = platform::readSome(file, chunk.data(), chunk.size())) > 0) {
-        download.hashes.add(chunk.data(), static_cast<std::size_t>(got));
-    }
-    platform::closeFile(file);
-    return got == 0;
+    return hashFile(download.request->archivePath, download.hashes);
 }
 
 bool continueEarlierArchive(DownloadState& download) {

@@ -59,6 +59,10 @@ struct DownloadedPackage {
     bool resumed = false;
 };
 
+// Feeds a whole file through `hashes`; false when it could not be read to
+// its end.
+bool hashFile(const std::string& path, PackageHashes& hashes);
+
 // The record beside an archive that says which package it is part of.
 std::string downloadRecordPath(const std::string& archivePath);
 

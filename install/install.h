@@ -175,6 +175,7 @@ class InstallRun {
   private:
     InstallOutcome prepareFolder();
     InstallOutcome downloadArchive();
+    InstallOutcome reuseArchive();
     InstallOutcome download(bool resume);
     InstallOutcome checkPackage(const struct DownloadedPackage& downloaded);
     void forgetArchive();

@@ -300,8 +300,7 @@ InstallOutcome InstallRun::run() {
 
 InstallOutcome InstallRun::downloadArchive() {
     if (m_plan.reuseWholeArchive && platform::fileExists(archivePathFor(m_plan.productFolder))) {
-        platform::debugLog("unpacking the archive an earlier attempt downloaded");
-        return finishInstall();
+        return reuseArchive();
     }
     // Only a package that will be checked may continue what an earlier run
     // left: the check catches whatever happened to those bytes meanwhile.
@@ -314,6 +313,23 @@ InstallOutcome InstallRun::downloadArchive() {
         outcome = download(false);
     }
     return outcome;
+}
+
+// The archive was checked when it arrived, but it has lain in a folder others
+// may write to since: it is checked again before it is unpacked.
+InstallOutcome InstallRun::reuseArchive() {
+    platform::debugLog("unpacking the archive an earlier attempt downloaded");
+    PackageHashes hashes(!m_plan.sha256.empty(), !m_plan.publicKey.empty());
+    DownloadedPackage whole;
+    if (!hashFile(archivePathFor(m_plan.productFolder), hashes)) {
+        platform::debugLog("the archive cannot be read again; downloading it anew");
+        forgetArchive();
+        return download(false);
+    }
+    whole.sha256 = hashes.sha256Hex();
+    whole.prehash = hashes.prehash();
+    InstallOutcome checked = checkPackage(whole);
+    return checked.ok() ? finishInstall() : checked;
 }
 
 InstallOutcome InstallRun::download(bool resume) {

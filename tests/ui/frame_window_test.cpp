@@ -209,19 +209,33 @@ TEST_F(FrameWindow, AMissingUnrarLibraryIsNamedAndARetryUsesTheArchive) {
         GTEST_SKIP() << "the UnRAR library cannot be hidden from this test here";
     }
     ASSERT_TRUE(testsupport::makeRarPackage(packageFile, testsupport::recordingProduct()));
+    platform::Sha256 digest;
+    std::string package = testsupport::readFile(packageFile);
+    digest.add(package.data(), package.size());
+    InstallerContext::instance().packageSha256 = digest.hex();
     open();
     click("startInstallBtn1");
     ASSERT_TRUE(pumpUntil([&] { return page() == kFailedPage; }));
     EXPECT_NE(failReason().find("UnRAR"), std::string::npos) << failReason();
 
+    // The archive kept for the retry is checked again: one changed since is
+    // refused and deleted, and the next retry downloads the package anew.
     ASSERT_TRUE(uitest::restoreUnrarLibrary());
+    std::string kept = env.dataHome + "/win-ia32-unpacked.rar";
+    ASSERT_EQ(testsupport::readFile(kept), package);
+    testsupport::writeFile(kept, package.substr(0, package.size() - 1) + "!");
+    click("retryBtn");
+    ASSERT_TRUE(pumpUntil([&] { return page() == kFailedPage; }));
+    EXPECT_NE(failReason().find("SHA-256"), std::string::npos) << failReason();
+    EXPECT_FALSE(platform::fileExists(kept));
     click("retryBtn");
     ASSERT_TRUE(pumpUntil([&] { return page() == kFinishedPage; }));
     EXPECT_FALSE(IsTimerRunning(hWnd, kBackgroundTimer));
-    EXPECT_EQ(packageRequests(), 1);
+    EXPECT_EQ(packageRequests(), 2);
     EXPECT_EQ(events(),
               (std::vector<std::string>{"pc_click_install", "pc_Installing", "pc_click_install",
-                                        "pc_Installing", "pc_install_success"}));
+                                        "pc_Installing", "pc_click_install", "pc_Installing",
+                                        "pc_install_success"}));
     click("openNewBtn");
     ASSERT_TRUE(pumpUntil([&] { return !IsWindow(hWnd); }));
     EXPECT_EQ(events().back(), "pc_click_use");
