@@ -89,7 +89,7 @@ void CFrameWindowWnd::setUiIntallPathAndFreeSpace(std::string folder) {
     }
     folder = trimInstallFolder(folder);
     std::string productFolder = productFolderFor(folder);
-    m_installDir = folder;
+    m_installDir = productFolder;
     m_exePath = mainExecutableIn(productFolder);
     if (CControlUI* path = m_pm.FindControl("installPath")) {
         path->SetText(productFolder.c_str());
