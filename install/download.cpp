@@ -76,9 +76,10 @@ void logRejected(long status, const std::string& contentRange) {
                        (contentRange.empty() ? "" : " (" + contentRange + ")"));
 }
 
-// A 200 to a resumed request never gets here: libcurl refuses it before the
-// first body byte (CURLE_RANGE_ERROR), and settleWithoutBody restarts the
-// file.
+// A 200 to a resumed request gets here only with a Content-Range at the
+// resume offset (libcurl refuses any other before the first body byte,
+// CURLE_RANGE_ERROR, and settleWithoutBody restarts the file), and such a
+// body continues the file.
 void judgeCurrentResponse(ArchiveSink& sink) {
     long status = responseStatus(*sink.progress);
     sink.verdict = judgeResponse(status, sink.progress->resumeOffset, sink.contentRange);

@@ -62,7 +62,13 @@ ResponseVerdict judgeResponse(long status, std::int64_t offset, const std::strin
     ContentRange range = parseContentRange(contentRange);
     switch (status) {
         case 200:
-            return offset == 0 ? ResponseVerdict::Append : ResponseVerdict::Restart;
+            // Some servers and proxies answer a honoured range with 200; its
+            // Content-Range says the body continues the file (libcurl takes
+            // it that way too).  Without one, the whole file came again.
+            if (offset == 0 || (range.valid && range.first == offset)) {
+                return ResponseVerdict::Append;
+            }
+            return ResponseVerdict::Restart;
         case 206:
             return range.valid && range.first == offset ? ResponseVerdict::Append
                                                         : ResponseVerdict::Reject;

@@ -155,6 +155,7 @@ const std::vector<OptionSpec>& optionTable() {
              return setByteCount(o.dropAfter, "--drop-after", false, v);
          }},
         {"--ignore-range", false, flag(&O::ignoreRange)},
+        {"--range-as-200", false, flag(&O::rangeAs200)},
         {"--no-length", false, flag(&O::noLength)},
         {"--status", true, setStatus},
         {"--reply", true,

@@ -30,6 +30,7 @@ struct ServerOptions {
     bool dropAfterSet = false;
     std::uint64_t dropAfter = 0;  // body bytes per package response before the connection closes
     bool ignoreRange = false;
+    bool rangeAs200 = false;  // a honoured range answered with 200
     bool noLength = false;
     std::map<std::string, int> statusByPath;
     std::map<std::string, std::string> replyByPath;

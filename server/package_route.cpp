@@ -172,7 +172,7 @@ void handlePackage(const httplib::Request& req, httplib::Response& res, ServerCo
         answerPackageUnavailable(res);
         return;
     }
-    res.status = plan.kind == RangePlan::Partial ? 206 : 200;
+    res.status = plan.kind == RangePlan::Partial && !o.rangeAs200 ? 206 : 200;
     if (!o.ignoreRange) {
         res.set_header("Accept-Ranges", "bytes");
     }

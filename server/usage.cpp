@@ -51,6 +51,9 @@ Faults (for tests; package faults apply to the package route only):
                         still progresses
   --ignore-range        answer package requests with 200 and the whole file even
                         when a Range was asked
+  --range-as-200        answer a honoured range with status 200 instead of 206,
+                        its Content-Range and partial body kept (as some
+                        proxies do)
   --no-length           send the package chunked, without Content-Length; a
                         honoured range gets "Content-Range: bytes N-M/*", so the
                         client never learns the total size

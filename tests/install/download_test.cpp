@@ -60,6 +60,8 @@ TEST(DownloadArithmetic, ResponsesJudgedAgainstTheResumeOffset) {
     } rows[] = {
         {200, 0, "", ResponseVerdict::Append},
         {200, 4096, "", ResponseVerdict::Restart},
+        {200, 4096, "bytes 4096-8191/8192", ResponseVerdict::Append},
+        {200, 4096, "bytes 0-8191/8192", ResponseVerdict::Restart},
         {206, 4096, "bytes 4096-8191/8192", ResponseVerdict::Append},
         {206, 5 * kGiB, "bytes 5368709120-6442450943/6442450944", ResponseVerdict::Append},
         {206, 5 * kGiB + 1, "bytes 5368709120-6442450943/6442450944", ResponseVerdict::Reject},
