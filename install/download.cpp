@@ -42,14 +42,6 @@ bool startsWithNoCase(const std::string& text, const char* prefix) {
     return true;
 }
 
-std::string withoutLineEnd(std::string text) {
-    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ')) {
-        text.pop_back();
-    }
-    size_t begin = text.find_first_not_of(' ');
-    return begin == std::string::npos ? std::string() : text.substr(begin);
-}
-
 // Redirects bring several responses into one attempt; only the headers of
 // the latest one describe the body that reaches writeToFile.
 size_t onHeaderLine(char* data, size_t size, size_t count, void* userData) {
@@ -60,7 +52,7 @@ size_t onHeaderLine(char* data, size_t size, size_t count, void* userData) {
         sink->judged = false;
         sink->progress->bodyAccepted = false;
     } else if (startsWithNoCase(line, "Content-Range:")) {
-        sink->contentRange = withoutLineEnd(line.substr(14));
+        sink->contentRange = trimmed(line.substr(14));
     }
     return size * count;
 }

@@ -18,6 +18,8 @@ bool parseNumber(const std::string& text, std::int64_t& number) {
     return true;
 }
 
+}  // namespace
+
 std::string trimmed(const std::string& text) {
     size_t begin = text.find_first_not_of(" \t\r\n");
     if (begin == std::string::npos) {
@@ -26,8 +28,6 @@ std::string trimmed(const std::string& text) {
     size_t end = text.find_last_not_of(" \t\r\n");
     return text.substr(begin, end - begin + 1);
 }
-
-}  // namespace
 
 ContentRange parseContentRange(const std::string& value) {
     ContentRange range;

@@ -7,6 +7,10 @@
 #include <cstdint>
 #include <string>
 
+// `text` without the blanks and line ends around it (header values arrive
+// with their CR LF).
+std::string trimmed(const std::string& text);
+
 // A Content-Range header value: "bytes 100-199/1000" or "bytes */1000".
 // Fields the value does not give are -1; valid is false for anything else.
 struct ContentRange {
