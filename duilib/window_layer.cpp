@@ -5,8 +5,12 @@
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
+#include <exception>
 #include <mutex>
+#include <string>
 #include <unordered_map>
+
+#include "platform/platform.h"
 
 namespace DuiLib {
 namespace {
@@ -83,9 +87,22 @@ std::vector<HWND> WindowLayer::liveWindows() {
     return handles;
 }
 
+// Every message reaches window code through here, called from the
+// backends' C callbacks (GTK signals, the Win32 window procedure): nothing
+// thrown may pass back through them.
 LRESULT WindowLayer::dispatch(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     WindowRecord* w = find(hWnd);
-    return (w && w->owner) ? w->owner->HandleMessage(msg, wParam, lParam) : 0;
+    if (!w || !w->owner) {
+        return 0;
+    }
+    try {
+        return w->owner->HandleMessage(msg, wParam, lParam);
+    } catch (const std::exception& e) {
+        platform::debugOutput("window message " + std::to_string(msg) + " failed: " + e.what());
+    } catch (...) {
+        platform::debugOutput("window message " + std::to_string(msg) + " failed");
+    }
+    return 0;
 }
 
 HWND WindowLayer::createWindow(CWindowWnd& owner, const char* title, DWORD style, DWORD exStyle,

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <map>
 #include <sstream>
+#include <stdexcept>
 #include <thread>
 
 #include "duilib/UIlib.h"
@@ -27,6 +28,8 @@ struct WindowTrace {
     std::vector<std::pair<UINT, WPARAM>> posted;  // WM_TIMER, WM_DESTROY and WM_USER + n
     bool finalMessage = false;
 };
+
+constexpr UINT kThrowingMessage = WM_USER + 99;
 
 class TestWindow : public CWindowWnd, public INotifyUI {
   public:
@@ -55,6 +58,9 @@ class TestWindow : public CWindowWnd, public INotifyUI {
             m_pm.AttachDialog(CDialogBuilder().Create(m_layout, 0u, nullptr, &m_pm));
             m_pm.AddNotifier(this);
             return 0;
+        }
+        if (msg == kThrowingMessage) {
+            throw std::runtime_error("a fault in window code");
         }
         if (msg == WM_TIMER || msg == WM_DESTROY || msg >= WM_USER) {
             m_trace.posted.emplace_back(msg, wParam);
@@ -261,6 +267,10 @@ TEST(WindowLayer, PostsTimersTheLoopAndThePictureOfAWindow) {
     for (const auto& m : trace.posted) {
         ASSERT_EQ(m.second, next[m.first - WM_USER]++);
     }
+    // Window code that throws loses that one message, never the process.
+    PostMessage(hWnd, kThrowingMessage, 0, 0);
+    EXPECT_EQ(PumpMessages(), 1);
+    EXPECT_TRUE(IsWindow(hWnd));
 
     trace.posted.clear();
     SetTimer(hWnd, 7, 5);  // a message each time
