@@ -211,6 +211,9 @@ TEST_F(Context, AnInstalledProductStartsOnlyWhenEverythingMatches) {
     writeRegistryString(kKey, "version", "2.0.1");
     std::filesystem::rename(std::filesystem::u8path(exe), std::filesystem::u8path(exe + ".gone"));
     EXPECT_FALSE(InstallerContext().launchInstalledIfPresent()) << "file gone";
+    std::filesystem::create_directory(std::filesystem::u8path(exe));
+    EXPECT_FALSE(InstallerContext().launchInstalledIfPresent()) << "a folder under its name";
+    std::filesystem::remove(std::filesystem::u8path(exe));
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     std::filesystem::rename(std::filesystem::u8path(exe + ".gone"), std::filesystem::u8path(exe));
     testing::internal::CaptureStderr();
