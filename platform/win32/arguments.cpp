@@ -24,14 +24,28 @@ std::vector<std::string> programArguments(int, char**) {
     return arguments;
 }
 
+namespace {
+
+bool hasStandardHandle(DWORD which) {
+    HANDLE handle = GetStdHandle(which);
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE;
+}
+
+}  // namespace
+
 void useParentConsole() {
-    // A GUI program has no console of its own; standard handles that a
-    // caller redirected are valid already and stay as they are.
-    bool redirected = GetStdHandle(STD_OUTPUT_HANDLE) != nullptr &&
-                      GetStdHandle(STD_OUTPUT_HANDLE) != INVALID_HANDLE_VALUE;
-    if (!redirected && AttachConsole(ATTACH_PARENT_PROCESS)) {
-        std::freopen("CONOUT$", "w", stdout);
-        std::freopen("CONOUT$", "w", stderr);
+    // A GUI program has no console of its own.  Each standard handle a caller
+    // redirected (`2>log` alone, say) is valid already and stays as it is;
+    // only the others are joined to the caller's console.
+    bool output = hasStandardHandle(STD_OUTPUT_HANDLE);
+    bool errors = hasStandardHandle(STD_ERROR_HANDLE);
+    if ((!output || !errors) && AttachConsole(ATTACH_PARENT_PROCESS)) {
+        if (!output) {
+            std::freopen("CONOUT$", "w", stdout);
+        }
+        if (!errors) {
+            std::freopen("CONOUT$", "w", stderr);
+        }
     }
     SetConsoleOutputCP(CP_UTF8);
 }
