@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "backend/backend.h"
+#include "backend/curl_limits.h"
 #include "platform/platform.h"
 
 namespace backend {
@@ -21,14 +22,6 @@ std::string loggedReply(const std::string& reply) {
         return reply;
     }
     return reply.substr(0, kLoggedReplyBytes) + "... (" + std::to_string(reply.size()) + " bytes)";
-}
-
-// Only http and https, redirects included: a spoofed reply must not make
-// us speak other protocols to other hosts and ports.
-void restrictProtocols(CURL* curl) {
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
 }
 
 // The promotion id comes from the command line; control bytes in it would let
@@ -68,6 +61,12 @@ class Transfer {
 };
 
 }  // namespace
+
+void restrictProtocols(CURL* curl) {
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
+}
 
 int initializeHttp() {
     return static_cast<int>(curl_global_init(CURL_GLOBAL_ALL));

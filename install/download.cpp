@@ -9,6 +9,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "backend/curl_limits.h"
+
 static_assert(std::is_same<curl_off_t, std::int64_t>::value,
               "the progress callback is declared with std::int64_t for curl_off_t");
 
@@ -19,8 +21,6 @@ constexpr long kReceiveBufferBytes = 512 * 1024;
 // Answers that will not change from one attempt to the next end the download
 // after this many in a row, instead of retrying for the whole schedule.
 constexpr int kLastingStatusesInARow = 5;
-
-constexpr long kMaxRedirects = 10;
 
 // Everything one attempt's callbacks share.
 struct ArchiveSink {
@@ -187,11 +187,7 @@ void setTransferOptions(CURL* curl, const std::string& url, ArchiveSink& sink,
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &progress);
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    // A spoofed answer must not make us speak other protocols to other
-    // ports, nor chase redirects for ever.
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
+    backend::restrictProtocols(curl);
     // The transfer runs on a thread of its own; time-outs must not use signals.
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_RESUME_FROM_LARGE,
