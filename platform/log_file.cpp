@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "platform/platform.h"
+#include "platform/system_debug.h"
 
 namespace platform {
 namespace {
@@ -73,6 +74,19 @@ void writeLogLine(const std::string& line) {
         *stream << logTimestamp(std::chrono::system_clock::now()) << ' ' << line << '\n';
         stream->flush();
     }
+}
+
+// The system's channel gets the line, standard error gets it with a line
+// break (tests and unattended runs see it there), the log file with its time.
+void debugOutput(const std::string& text) {
+    static std::mutex outputMutex;
+    std::lock_guard<std::mutex> lock(outputMutex);
+    std::string single = singleLine(text);
+    systemDebugOutput(single);
+    std::string line = single + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+    writeLogLine(single);
 }
 
 void debugLog(const std::string& message) {

@@ -3,22 +3,16 @@
 #include <sys/random.h>
 #include <sys/utsname.h>
 
-#include <cstdio>
 #include <fstream>
-#include <mutex>
 #include <random>
 #include <sstream>
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/system_debug.h"
 
 namespace platform {
 namespace {
-
-std::mutex& outputMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
 
 bool fillFromKernel(std::uint8_t* bytes, size_t count) {
     size_t done = 0;
@@ -52,14 +46,8 @@ std::string kernelName() {
 
 }  // namespace
 
-void debugOutput(const std::string& text) {
-    std::lock_guard<std::mutex> lock(outputMutex());
-    std::string single = singleLine(text);
-    std::string line = single + "\n";
-    std::fwrite(line.data(), 1, line.size(), stderr);
-    std::fflush(stderr);
-    writeLogLine(single);
-}
+// Standard error is this system's diagnostics channel already.
+void systemDebugOutput(const std::string&) {}
 
 std::array<std::uint8_t, 16> newGuidBytes() {
     std::array<std::uint8_t, 16> bytes{};

@@ -4,20 +4,14 @@
 #include <lm.h>
 #include <objbase.h>
 
-#include <cstdio>
-#include <mutex>
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/system_debug.h"
 #include "platform/win32/win32_text.h"
 
 namespace platform {
 namespace {
-
-std::mutex& outputMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
 
 void putBigEndian(std::uint8_t* out, unsigned long value, int bytes) {
     for (int i = 0; i < bytes; ++i) {
@@ -41,16 +35,9 @@ void readWorkstationVersion(OsVersionFacts& facts) {
 
 }  // namespace
 
-// The debugger gets the line, standard error gets it with a line break, so
-// tests and unattended runs without a debugger see it as well.
-void debugOutput(const std::string& text) {
-    std::lock_guard<std::mutex> lock(outputMutex());
-    std::string single = singleLine(text);
-    OutputDebugStringW(win32::wide(single).c_str());
-    std::string line = single + "\n";
-    std::fwrite(line.data(), 1, line.size(), stderr);
-    std::fflush(stderr);
-    writeLogLine(single);
+// A debugger (or DebugView) shows the line.
+void systemDebugOutput(const std::string& line) {
+    OutputDebugStringW(win32::wide(line).c_str());
 }
 
 // The GUID's fields in their printed order (the 32-bit field, the two 16-bit
