@@ -3,9 +3,14 @@
 #include <filesystem>
 #include <system_error>
 
+#include "backend/version.h"
 #include "platform/platform.h"
 
+namespace app {
 namespace {
+
+// A deadline of more than a year is no deadline a deployment tool means.
+constexpr long long kLongestTimeoutSeconds = 366LL * 24 * 3600;
 
 void appendArgument(std::string& text, const std::string& argument) {
     if (!text.empty()) {
@@ -26,6 +31,22 @@ std::string nsisFolder(const std::vector<std::string>& arguments, size_t& i) {
         folder += ' ' + arguments[++i];
     }
     return folder;
+}
+
+// SECONDS of --timeout=SECONDS: a whole number from 1 to a year.
+void takeTimeout(CommandLine& line, const std::string& value) {
+    long long seconds = 0;
+    bool digits = !value.empty() && value.size() <= 12;
+    for (char c : value) {
+        digits = digits && c >= '0' && c <= '9';
+        seconds = digits ? seconds * 10 + (c - '0') : 0;
+    }
+    if (!digits || seconds < 1 || seconds > kLongestTimeoutSeconds) {
+        line.error = "--timeout needs a whole number of seconds from 1 to " +
+                     std::to_string(kLongestTimeoutSeconds);
+        return;
+    }
+    line.timeout = std::chrono::seconds(seconds);
 }
 
 // One of our own options at arguments[i]; false for any other argument.
@@ -51,6 +72,10 @@ bool takeOption(CommandLine& line, const std::vector<std::string>& arguments, si
         }
         line.dirGiven = true;
         line.dir = arguments[++i];
+    } else if (argument == "--timeout") {
+        line.error = "--timeout needs =SECONDS";
+    } else if (startsWith(argument, "--timeout=") || startsWith(argument, "/TIMEOUT=")) {
+        takeTimeout(line, argument.substr(argument.find('=') + 1));
     } else if (startsWith(argument, "--log=") || startsWith(argument, "/LOG=")) {
         line.logFile = argument.substr(argument.find('=') + 1);
         if (line.logFile.empty()) {
@@ -77,6 +102,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     if (line.error.empty() && line.dirGiven && !line.silent) {
         line.error = "--dir goes with --silent";
     }
+    if (line.error.empty() && line.timeout && !line.silent) {
+        line.error = "--timeout goes with --silent";
+    }
     if (line.error.empty() && line.dirGiven && !platform::isUtf8(line.dir)) {
         line.error = "--dir is not valid UTF-8";
     }
@@ -92,8 +120,9 @@ std::string absoluteFolder(const std::string& folder) {
 
 std::string usageText() {
     return "Usage: hobnar-setup [ARGUMENTS...]\n"
-           "       hobnar-setup --silent [--dir=FOLDER] [--log=FILE] [ARGUMENTS...]\n"
-           "       hobnar-setup /S [/LOG=FILE] [ARGUMENTS...] [/D=FOLDER]\n"
+           "       hobnar-setup --silent [--dir=FOLDER] [--timeout=SECONDS] [--log=FILE]\n"
+           "                    [ARGUMENTS...]\n"
+           "       hobnar-setup /S [/TIMEOUT=SECONDS] [/LOG=FILE] [ARGUMENTS...] [/D=FOLDER]\n"
            "\n"
            "Installs hobnarAudio, the speech-to-text product: downloads its package,\n"
            "checks it, unpacks it, registers it and puts a shortcut on the desktop.\n"
@@ -105,6 +134,12 @@ std::string usageText() {
            "                  FOLDER/win-ia32-unpacked.  /D= is the last argument and may\n"
            "                  hold blanks unquoted; a relative FOLDER is taken from the\n"
            "                  working folder\n"
+           "  --timeout=SECONDS\n"
+           "  /TIMEOUT=SECONDS\n"
+           "                  with --silent: end the whole run after SECONDS at the most\n"
+           "                  (exit status 16); what was downloaded is kept, and the next\n"
+           "                  run continues it.  Without it a run can take as long as the\n"
+           "                  download's retries allow (see the README)\n"
            "  --log=FILE      also write every diagnostic line, with its time, to FILE\n"
            "  /LOG=FILE\n"
            "  --help          show this text\n"
@@ -132,10 +167,13 @@ std::string usageText() {
            "  13  the install folder's name is too long\n"
            "  14  the package does not match its announced SHA-256 digest\n"
            "  15  the package's signature is missing, unreadable or wrong\n"
+           "  16  the run did not finish within --timeout\n"
            "  64  the command line is wrong\n"
            "  69  no display to show the window on (use --silent)\n";
 }
 
 std::string versionText() {
-    return "hobnar-setup 2.0.1\n";
+    return std::string("hobnar-setup ") + backend::kDeliveredVersion + "\n";
 }
+
+}  // namespace app

@@ -3,10 +3,14 @@
 #include "app/command_line.h"
 #include "app/silent.h"
 #include "app/startup.h"
-#include "install/install.h"
 #include "platform/platform.h"
 
 namespace {
+
+using namespace app;
+
+// The key is part of the program: its build sets it, nothing at run time.
+const char* const kPackageSigningKey = HOBNAR_PACKAGE_SIGNING_KEY;
 
 int run(const CommandLine& line) {
     if (line.help) {
@@ -18,17 +22,14 @@ int run(const CommandLine& line) {
         return 0;
     }
     if (line.silent) {
-        return runSilentInstall(line.argumentText,
-                                line.dirGiven ? absoluteFolder(line.dir) : std::string());
+        return runSilentInstall(line, kPackageSigningKey);
     }
-    return runInstaller(line.argumentText);
+    return runInstaller(line.argumentText, kPackageSigningKey);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    // The key is part of the program: its build sets it, nothing at run time.
-    usePackageSigningKey(HOBNAR_PACKAGE_SIGNING_KEY);
     platform::useParentConsole();
     CommandLine line = parseCommandLine(platform::programArguments(argc, argv));
     if (line.error.empty() && !line.logFile.empty() && !platform::setLogFile(line.logFile)) {

@@ -1,14 +1,20 @@
 #include "app/silent.h"
 
 #include <iostream>
+#include <sstream>
 #include <utility>
 
 #include "app/startup.h"
 #include "backend/backend.h"
 #include "context/installer_context.h"
+#include "install/install.h"
 #include "platform/platform.h"
 
+namespace app {
 namespace {
+
+using context::InstallerContext;
+using install::InstallFailure;
 
 int fail(int status, const std::string& reason) {
     std::cerr << "hobnar-setup: " << reason << std::endl;
@@ -16,57 +22,70 @@ int fail(int status, const std::string& reason) {
     return status;
 }
 
-// The run's news on the console: the download prints its own progress
-// lines; the end goes to standard output, a failure to standard error.
-class ConsoleObserver : public InstallObserver {
+// The run's news on the console and in the log: the progress lines and the
+// unpacked entries on standard output, the end on standard output, a
+// failure on standard error.
+class ConsoleObserver : public install::InstallObserver {
   public:
-    explicit ConsoleObserver(std::string productFolder) : m_productFolder(productFolder) {}
-    void onProgress(int, double) override {}
-    void onFinished() override {
-        std::cout << "installed: " << platform::singleLine(m_productFolder) << std::endl;
+    explicit ConsoleObserver(std::string productFolder)
+        : m_productFolder(std::move(productFolder)) {}
+    void onProgress(int percent, double bytesPerSecond) override {
+        std::ostringstream line;
+        line << "已下载：" << percent << "%"
+             << " 下载速度：" << bytesPerSecond / 1024.0 << "kb/s";
+        say(line.str());
     }
-    void onFailed(const InstallOutcome& outcome) override {
-        std::cerr << "hobnar-setup: " << failureReason(outcome) << std::endl;
+    void onEntryUnpacked(const std::string& name) override { say(name); }
+    void onFinished() override { say("installed: " + platform::singleLine(m_productFolder)); }
+    void onFailed(const install::InstallOutcome& outcome) override {
+        std::cerr << "hobnar-setup: " << install::failureReason(outcome) << std::endl;
     }
     // The run itself logs its steps and its end.
 
   private:
+    static void say(const std::string& line) {
+        std::cout << line << std::endl;
+        platform::writeLogLine(line);
+    }
     std::string m_productFolder;
 };
 
-}  // namespace
-
-int exitStatusFor(const InstallOutcome& outcome) {
-    static const std::pair<InstallFailure, int> kStatuses[] = {
-        {InstallFailure::None, kExitInstalled},
-        {InstallFailure::FolderFailed, kExitFolderFailed},
-        {InstallFailure::FolderTooLong, kExitFolderTooLong},
-        {InstallFailure::AnotherInstallRunning, kExitInstallRunning},
-        {InstallFailure::DownloadFailed, kExitDownloadFailed},
-        {InstallFailure::PackageUnavailable, kExitDownloadFailed},
-        {InstallFailure::AddressRefused, kExitAddressRefused},
-        {InstallFailure::DiskFull, kExitDiskFull},
-        {InstallFailure::NotWritable, kExitNotWritable},
-        {InstallFailure::ProductBusy, kExitNotWritable},
-        {InstallFailure::UnrarMissing, kExitUnrarMissing},
-        {InstallFailure::RegistrationFailed, kExitNotRegistered},
-        {InstallFailure::DigestMismatch, kExitDigestMismatch},
-        {InstallFailure::SignatureMissing, kExitBadSignature},
-        {InstallFailure::SignatureMalformed, kExitBadSignature},
-        {InstallFailure::SignatureInvalid, kExitBadSignature},
-    };
-    for (const auto& [failure, status] : kStatuses) {
-        if (failure == outcome.failure) {
-            return status;
-        }
-    }
-    // What is left is the package itself: no archive, damaged, encrypted,
-    // unsafe or without the main program.
-    return kExitUnpackFailed;
+std::string productFolderOf(const CommandLine& line) {
+    std::string installFolder =
+        line.dirGiven ? absoluteFolder(line.dir) : platform::roamingAppDataDir();
+    return installFolder.empty() ? std::string() : install::productFolderFor(installFolder);
 }
 
-int runSilentInstall(const std::string& argumentText, const std::string& folder) {
+// Once the install information is in: the run, as a click on the start
+// button would make it, on this thread.
+int installWhenAnnounced(InstallerContext& context, const CommandLine& line,
+                         install::Deadline deadline) {
+    std::shared_future<install::PackageFacts> package = context.announcedPackage();
+    if (!install::readyBy(package, deadline)) {
+        return fail(install::exitStatusOf(InstallFailure::TimedOut),
+                    install::failureReason({InstallFailure::TimedOut, 0, ""}));
+    }
+    if (!package.get().announced) {
+        return fail(kExitNoBackend, "the backend at " + context.apiBaseUrl +
+                                        " did not answer; nothing was installed");
+    }
+    install::InstallPlan plan = context::planFor(context, productFolderOf(line));
+    plan.deadline = deadline;
+    install::InstallRun run(plan, context, std::make_unique<ConsoleObserver>(plan.productFolder));
+    run.startInstall();
+    context.reportEvent(1, "pc_click_install");
+    context.reportEvent(1, "pc_Installing");
+    std::cout << "installing " << platform::singleLine(package.get().url) << " ("
+              << context.packageSizeText << ") into " << platform::singleLine(plan.productFolder)
+              << std::endl;
+    return install::exitStatusOf(run.run().failure);
+}
+
+}  // namespace
+
+int runSilentInstall(const CommandLine& line, const std::string& signingKey) {
     InstallerContext& context = InstallerContext::instance();
+    context.signingKey = signingKey;
     std::string installed = context.installedProductPath();
     if (!installed.empty()) {
         std::cout << "already installed: " << platform::singleLine(installed) << std::endl;
@@ -75,24 +94,16 @@ int runSilentInstall(const std::string& argumentText, const std::string& folder)
     if (backend::initializeHttp() != 0) {
         return fail(kExitHttpInitFailed, "the HTTP library cannot be initialised");
     }
-    context.applyLaunchParameters(extractPromoteId(argumentText), argumentText);
+    install::Deadline deadline =
+        line.timeout ? std::chrono::steady_clock::now() + *line.timeout : install::kNoDeadline;
+    context.applyLaunchParameters(extractPromoteId(line.argumentText), line.argumentText);
     platform::debugLog("unattended installation; backend " + context.apiBaseUrl);
     context.reportEvent(0, "pc_show_install");
-    // Only a successful install-information query fills the size text.
-    if (context.packageSizeText.empty()) {
-        return fail(kExitNoBackend, "the backend at " + context.apiBaseUrl +
-                                        " did not answer; nothing was installed");
-    }
-    std::string installFolder = folder.empty() ? platform::roamingAppDataDir() : folder;
-    InstallPlan plan = planFor(context, installFolder.empty()
-                                            ? std::string()
-                                            : productFolderFor(trimInstallFolder(installFolder)));
-    InstallRun run(context, plan, std::make_unique<ConsoleObserver>(plan.productFolder));
-    run.startInstall();
-    context.reportEvent(1, "pc_click_install");
-    context.reportEvent(1, "pc_Installing");
-    std::cout << "installing " << platform::singleLine(context.packageUrl) << " ("
-              << context.packageSizeText << ") into " << platform::singleLine(plan.productFolder)
-              << std::endl;
-    return exitStatusFor(run.run());
+    int status = installWhenAnnounced(context, line, deadline);
+    // Whatever is still queued goes out before the program ends, within
+    // the run's deadline.
+    context.finishRequests(deadline);
+    return status;
 }
+
+}  // namespace app

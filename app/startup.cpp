@@ -11,6 +11,10 @@
 #include "platform/platform.h"
 #include "ui/frame_window.h"
 
+namespace app {
+
+using context::InstallerContext;
+
 std::string promotionIdFrom(const std::string& argumentText) {
     size_t underscore = argumentText.rfind('_');
     if (underscore == std::string::npos) {
@@ -24,29 +28,17 @@ std::string promotionIdFrom(const std::string& argumentText) {
         id.resize(paren);
     }
     // The id travels in a request header and in the comma-separated state
-    // files: control bytes go (as for the header) and commas become ";".
-    std::string clean;
-    for (char c : id) {
-        auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte != 0x7F) {
-            clean += c == ',' ? ';' : c;
-        }
-    }
-    return clean;
+    // files.
+    return context::paramDataField(id);
 }
 
 namespace {
 
-// The per-user folder of "bdviddata" and "paramdata"; empty when there is no
-// local application-data folder.
+// The per-user folder of "bdviddata" and "paramdata", made when missing;
+// empty when there is no local application-data folder.
 std::string stateFolder() {
-    std::string localAppData = platform::localAppDataDir();
-    if (localAppData.empty()) {
-        platform::debugLog("You'll need error handling here!");
-        return {};
-    }
-    std::string folder = localAppData + platform::kPathSep + "hobnarAudio";
-    if (!platform::fileExists(folder)) {
+    std::string folder = context::stateFolderPath();
+    if (!folder.empty() && !platform::fileExists(folder)) {
         // A fresh account may lack the parents too, so create them all.
         std::error_code ignored;
         std::filesystem::create_directories(std::filesystem::u8path(folder), ignored);
@@ -88,10 +80,10 @@ bool runMainWindow() {
     std::string programFolder = DuiLib::CPaintManagerUI::GetInstancePath().GetData();
     DuiLib::CPaintManagerUI::SetResourcePath(skinFolderFor(programFolder).c_str());
     // The window deletes itself after its last message.
-    CFrameWindowWnd* window = new CFrameWindowWnd();
-    if (!window->Create(nullptr, "安装包下载器", 0x10CF0000, 0x100, DuiLib::CW_USEDEFAULT,
+    auto* window = new ui::CFrameWindowWnd();
+    if (!window->Create(nullptr, ui::kMainWindowTitle, ui::kMainWindowStyle, ui::kMainWindowExStyle,
                         DuiLib::CW_USEDEFAULT, DuiLib::CW_USEDEFAULT, DuiLib::CW_USEDEFAULT,
-                        nullptr)) {
+                        DuiLib::CW_USEDEFAULT, nullptr)) {
         // A window that failed its creation may already be gone; it is
         // never touched again.
         return false;
@@ -104,8 +96,9 @@ bool runMainWindow() {
 
 }  // namespace
 
-int runInstaller(const std::string& argumentText) {
+int runInstaller(const std::string& argumentText, const std::string& signingKey) {
     InstallerContext& context = InstallerContext::instance();
+    context.signingKey = signingKey;
     if (context.launchInstalledIfPresent()) {
         return 0;
     }
@@ -125,7 +118,9 @@ int runInstaller(const std::string& argumentText) {
     std::string promoteId = extractPromoteId(argumentText);
     context.applyLaunchParameters(promoteId, argumentText);
     context.reportEvent(0, "pc_show_install");
-    if (!runMainWindow()) {
+    bool shown = runMainWindow();
+    context.finishRequests(std::chrono::steady_clock::now() + kSendingTimeAtClose);
+    if (!shown) {
         std::cerr << "hobnar-setup: the installer window could not be created; "
                      "--silent installs without one"
                   << std::endl;
@@ -133,3 +128,5 @@ int runInstaller(const std::string& argumentText) {
     }
     return 0;
 }
+
+}  // namespace app

@@ -12,6 +12,7 @@
 //   request reports.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -22,7 +23,7 @@ namespace backend {
 struct ClientFacts {
     std::string channel;
     std::string apkId;
-    std::string version;  // empty: the delivered version "2.0.1" is reported
+    std::string version;  // empty: the delivered version (kDeliveredVersion) is reported
     std::string pcId;
     std::string systemVersion;
 };
@@ -51,13 +52,16 @@ int initializeHttp();
 
 // POSTs a JSON body with the "promoteid:" and JSON content-type headers; does
 // not follow redirects.  Returns whatever reply body arrived, any status (at
-// most kMaxReplyBytes of it).  Only http and https are spoken.
-std::string postJson(const std::string& promoteId, const std::string& url, const std::string& body);
+// most kMaxReplyBytes of it).  Only http and https are spoken.  A request
+// whose `abandon` flag is set ends within about a second, with what came.
+std::string postJson(const std::string& promoteId, const std::string& url, const std::string& body,
+                     const std::atomic<bool>* abandon = nullptr);
 // GETs a URL with the "promoteid:" header, following up to ten redirects
 // over http and https.  The body when the final status is 200 or 201 (also
 // when the transfer broke off later), else an empty string; a body larger
-// than kMaxReplyBytes is refused (empty).
-std::string httpGet(const std::string& promoteId, const std::string& url);
+// than kMaxReplyBytes is refused (empty).  `abandon` as for postJson.
+std::string httpGet(const std::string& promoteId, const std::string& url,
+                    const std::atomic<bool>* abandon = nullptr);
 // Replies are small documents; anything larger is refused unread.
 constexpr size_t kMaxReplyBytes = 64 * 1024;
 // A reply as it arrives, never longer than kMaxReplyBytes.

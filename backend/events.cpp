@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "backend/backend.h"
+#include "backend/version.h"
 
 namespace backend {
 namespace {
@@ -28,8 +29,8 @@ std::string buildEventBody(const ClientFacts& facts, int type, const std::string
     nlohmann::json body = nlohmann::json::object();
     body["apkChannel"] = facts.channel;
     body["apkId"] = facts.apkId.empty() ? 1 : decimalOr(facts.apkId, 1);
-    body["apkVersionCode"] = "10000";
-    body["apkVersionName"] = facts.version.empty() ? std::string("2.0.1") : facts.version;
+    body["apkVersionCode"] = kVersionCode;
+    body["apkVersionName"] = facts.version.empty() ? std::string(kDeliveredVersion) : facts.version;
     body["btnId"] = btnId;
     body["deviceType"] = 2;
     body["pcId"] = facts.pcId;

@@ -27,14 +27,7 @@ std::string loggedReply(const std::string& reply) {
 // The promotion id comes from the command line; control bytes in it would let
 // it forge further header lines, so they never reach the wire.
 std::string promoteIdHeader(const std::string& promoteId) {
-    std::string header = "promoteid:";
-    for (char c : promoteId) {
-        unsigned char byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte != 0x7F) {
-            header += c;
-        }
-    }
-    return header;
+    return "promoteid:" + platform::withoutControlBytes(promoteId);
 }
 
 class Transfer {
@@ -59,6 +52,28 @@ class Transfer {
     CURL* m_handle;
     curl_slist* m_headers = nullptr;
 };
+
+// libcurl transfer-information callback: a request whose caller gave up
+// ends at the next call (about once a second even while nothing arrives).
+int endWhenAbandoned(void* flag, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0;
+}
+
+// The limits every reply shares: capped, http(s) only, at most 10 s to
+// connect and 20 s in all, and ended early once `abandon` is set.
+void setReplyLimits(CURL* curl, CappedReply& reply, const std::atomic<bool>* abandon) {
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, appendToString);
+    restrictProtocols(curl);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, kTotalTimeoutSeconds);
+    if (abandon != nullptr) {
+        curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, endWhenAbandoned);
+        curl_easy_setopt(curl, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(abandon));
+        curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    }
+}
 
 }  // namespace
 
@@ -89,8 +104,8 @@ size_t appendToString(char* data, size_t size, size_t count, void* buffer) {
     return bytes;
 }
 
-std::string postJson(const std::string& promoteId, const std::string& url,
-                     const std::string& body) {
+std::string postJson(const std::string& promoteId, const std::string& url, const std::string& body,
+                     const std::atomic<bool>* abandon) {
     CappedReply reply;
     Transfer transfer;
     CURL* curl = transfer.handle();
@@ -102,14 +117,9 @@ std::string postJson(const std::string& promoteId, const std::string& url,
     transfer.addHeader("Content-Type:application/json;charset=utf-8");
     transfer.useHeaders();
     curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, appendToString);
-    restrictProtocols(curl);
-    // A backend that accepts and never answers must not hold the window
-    // thread for ever: the same bounds as a GET.
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT, kTotalTimeoutSeconds);
+    // A backend that accepts and never answers must not hold its caller for
+    // ever: the same bounds as a GET.
+    setReplyLimits(curl, reply, abandon);
     CURLcode res = curl_easy_perform(curl);
     if (res != CURLE_OK) {
         std::cerr << "curl_easy_perform() failed: " << curl_easy_strerror(res) << "\n";
@@ -118,7 +128,8 @@ std::string postJson(const std::string& promoteId, const std::string& url,
     return reply.text;
 }
 
-std::string httpGet(const std::string& promoteId, const std::string& url) {
+std::string httpGet(const std::string& promoteId, const std::string& url,
+                    const std::atomic<bool>* abandon) {
     CappedReply reply;
     Transfer transfer;
     CURL* curl = transfer.handle();
@@ -132,12 +143,7 @@ std::string httpGet(const std::string& promoteId, const std::string& url) {
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_HEADER, 0L);
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    restrictProtocols(curl);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT, kTotalTimeoutSeconds);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, appendToString);
+    setReplyLimits(curl, reply, abandon);
     CURLcode res = curl_easy_perform(curl);
     if (res != CURLE_OK) {
         platform::debugLog("curl_easy_perform failed res:" + std::to_string(static_cast<int>(res)));

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "backend/backend.h"
+#include "backend/version.h"
 
 namespace backend {
 namespace {
@@ -111,9 +112,9 @@ bool startsWithNumber(const std::string& text) {
 }  // namespace
 
 std::string buildQueryString(const ClientFacts& facts) {
-    std::string version = facts.version.empty() ? std::string("2.0.1") : facts.version;
+    std::string version = facts.version.empty() ? std::string(kDeliveredVersion) : facts.version;
     return "?apkChannel=" + queryValue(facts.channel) + "&apkId=" + queryValue(facts.apkId) +
-           "&apkVersionCode=10000&apkVersionName=" + queryValue(version) +
+           "&apkVersionCode=" + kVersionCode + "&apkVersionName=" + queryValue(version) +
            "&pcId=" + queryValue(facts.pcId) +
            "&phoneMaker=Microsoft&phoneModel=Windows&phoneOs=2&phoneOsVersion=" +
            queryValue(facts.systemVersion) + "&userAgent=MicrosoftWindows";

@@ -26,6 +26,8 @@
 
 namespace {
 
+using namespace install;
+
 double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -46,9 +48,8 @@ int runDownload(const std::string& url, const std::string& installFolder,
     request.archivePath = archivePathFor(productFolder);
     request.sha256 = checks.find("sha256") != std::string::npos;
     request.prehash = checks.find("signature") != std::string::npos;
-    DownloadedPackage downloaded;
     auto start = std::chrono::steady_clock::now();
-    bool done = downloadPackage(request, &downloaded).ok();
+    bool done = downloadPackage(request).outcome.ok();
     double seconds = secondsSince(start);
     std::int64_t bytes = -1;
     platform::FileHandle archive = platform::openFileForAppend(request.archivePath);
@@ -62,9 +63,8 @@ int runDownload(const std::string& url, const std::string& installFolder,
 }
 
 int runExtract(const std::string& archivePath, const std::string& folder) {
-    std::ostream discard(nullptr);
     auto start = std::chrono::steady_clock::now();
-    ExtractResult result = extractArchive(archivePath, folder, discard);
+    ExtractResult result = extractArchive(archivePath, folder, nullptr);
     double seconds = secondsSince(start);
     std::printf("result seconds=%.6f bytes=%d\n", seconds, result.entriesWritten);
     if (!result.ok()) {

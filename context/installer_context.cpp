@@ -4,25 +4,25 @@
 #include <fstream>
 #include <new>
 
+#include "backend/sender.h"
+#include "backend/version.h"
 #include "identity/identity.h"
 #include "platform/platform.h"
 
+namespace context {
+
+using platform::readRegistryString;
+using platform::writeRegistryString;
+
 const char* const kProductRegistryKey = "SOFTWARE\\ZorozAvuzado";
 
-std::string readRegistryString(std::string subKey, std::string valueName) {
-    std::optional<std::string> value = platform::registryRead(subKey, valueName);
-    if (!value) {
+std::string stateFolderPath() {
+    std::string localAppData = platform::localAppDataDir();
+    if (localAppData.empty()) {
+        platform::debugLog("You'll need error handling here!");
         return {};
     }
-    return value->substr(0, value->find('\0'));
-}
-
-bool writeRegistryString(std::string subKey, std::string valueName, std::string data) {
-    if (!platform::registryWrite(subKey, valueName, data)) {
-        platform::debugLog("创建注册表失败");
-        return false;
-    }
-    return true;
+    return localAppData + platform::kPathSep + "hobnarAudio";
 }
 
 InstallerContext& InstallerContext::instance() {
@@ -33,25 +33,11 @@ InstallerContext& InstallerContext::instance() {
     return *theInstance;
 }
 
-namespace {
-
-std::string paramDataPathFor(const std::string& localAppData) {
-    if (localAppData.empty()) {
-        return {};
-    }
-    return localAppData + platform::kPathSep + "hobnarAudio" + platform::kPathSep + "paramdata";
-}
-
-}  // namespace
-
-InstallerContext::InstallerContext() {
-    std::string localAppData = platform::localAppDataDir();
-    if (localAppData.empty()) {
-        platform::debugLog("You'll need error handling here!");
-    }
+InstallerContext::InstallerContext() : m_sender(std::make_unique<backend::Sender>()) {
     // Without the folder there is no "paramdata": nothing is ever written at a
     // path relative to the file-system root or the working folder.
-    paramDataPath = paramDataPathFor(localAppData);
+    std::string stateFolder = stateFolderPath();
+    paramDataPath = stateFolder.empty() ? "" : stateFolder + platform::kPathSep + "paramdata";
     apkId = "1";
     registryKeyPath = kProductRegistryKey;
 
@@ -75,7 +61,7 @@ InstallerContext::InstallerContext() {
         writeRegistryString(registryKeyPath, "systemVersion", systemVersion);
     }
 
-    writeRegistryString(registryKeyPath, "apkVersionCode", "10000");
+    writeRegistryString(registryKeyPath, "apkVersionCode", backend::kVersionCode);
     writeRegistryString(registryKeyPath, "phoneMaker", "Microsoft");
     writeRegistryString(registryKeyPath, "phoneModel", "Windows");
     writeRegistryString(registryKeyPath, "phoneOs", "2");
@@ -94,27 +80,28 @@ bool isDeviceId(const std::string& text) {
     return true;
 }
 
+InstallerContext::~InstallerContext() = default;
+
 std::string paramDataField(const std::string& value) {
-    std::string field;
-    for (char c : value) {
+    std::string field = platform::withoutControlBytes(value);
+    for (char& c : field) {
         if (c == ',') {
-            field += ';';
-        } else if (c != '\r' && c != '\n') {
-            field += c;
+            c = ';';
         }
     }
     return field;
 }
 
 std::string InstallerContext::paramDataLine() const {
-    const std::string fields[] = {devMode ? "TRUE" : "FALSE",
-                                  version.empty() ? std::string("2.0.1") : version,
-                                  apkId,
-                                  pcId,
-                                  systemVersion,
-                                  promoteId,
-                                  channel,
-                                  logOpen};
+    const std::string fields[] = {
+        devMode ? "TRUE" : "FALSE",
+        version.empty() ? std::string(backend::kDeliveredVersion) : version,
+        apkId,
+        pcId,
+        systemVersion,
+        promoteId,
+        channel,
+        logOpen};
     std::string line;
     for (const std::string& field : fields) {
         // A comma or a line break inside a value would shift the fields that
@@ -162,3 +149,5 @@ std::string InstallerContext::readPcIdFromParamData() {
     }
     return pcIdFromParamDataWord(word);
 }
+
+}  // namespace context

@@ -1,20 +1,38 @@
 // InstallerContext: the one process-wide object that the whole installer
-// shares (device identity, launch parameters, server addresses), plus the
-// registry-string routines and the "paramdata" file.
+// shares (device identity, launch parameters, server addresses, the sender
+// of its backend requests), plus the "paramdata" file.
 //
 // Contract:
 // - instance() builds the object on first use and never destroys it; it is
 //   safe to call from several threads at once.  The first call is made on the
 //   first thread before any other thread exists.
 // - Members are plain public data, written only by context/ itself and by
-//   the program's start-up (app/), on the first thread before any other
-//   thread exists.  Everything else, the download thread included, only
-//   reads them.  There is no lock.
+//   the program's start-up (app/) on the first thread, except the facts the
+//   backend's answers bring (version, channel, the package members), which
+//   the sender's thread writes while it runs the launch queries.  Other
+//   threads read those only after announcedPackage() is ready, or through a
+//   queued request, which runs after them.
+// - Requests queued here (events, the launch queries, requestSize,
+//   fetchText) leave one at a time on the sender's thread, in the order they
+//   were queued; the blocking operations (postJson, httpGet, the queries)
+//   run on the calling thread.
 // - Failures are values: an empty string means "not available".  Nothing here
 //   throws on its own.
 #pragma once
 
+#include <functional>
+#include <future>
+#include <memory>
+#include <optional>
 #include <string>
+
+#include "install/install.h"
+
+namespace backend {
+class Sender;
+}
+
+namespace context {
 
 // The API base URL and package URL of one set of servers.
 struct ServerEndpoints {
@@ -32,15 +50,11 @@ struct LaunchServers {
 // The product key under HKEY_LOCAL_MACHINE.
 extern const char* const kProductRegistryKey;
 
-// The REG_SZ value `valueName` of `subKey`, or an empty string when the key or
-// value is missing.  The text ends at the value's first zero byte.
-std::string readRegistryString(std::string subKey, std::string valueName);
-// Sets the REG_SZ value, creating the key when needed.  A failure leaves one
-// debugger line and answers false; callers that must know (the registration
-// of an installed product) look at it.
-bool writeRegistryString(std::string subKey, std::string valueName, std::string data);
+// The per-user folder of "bdviddata" and "paramdata": <local application
+// data>/hobnarAudio.  Empty when the local application-data folder is unknown.
+std::string stateFolderPath();
 
-class InstallerContext {
+class InstallerContext : public install::InstallBackend {
   public:
     // The process-wide instance.
     static InstallerContext& instance();
@@ -49,6 +63,10 @@ class InstallerContext {
     // fresh sources, then the fixed product-key values.  Production code goes
     // through instance(); tests build one context per simulated run.
     InstallerContext();
+    // Drops what is still queued and stops the request in flight.
+    ~InstallerContext() override;
+    InstallerContext(const InstallerContext&) = delete;
+    InstallerContext& operator=(const InstallerContext&) = delete;
 
     std::string paramDataPath;  // empty when the local application-data folder is unknown
     std::string promoteId = "guanwang";
@@ -68,6 +86,9 @@ class InstallerContext {
     std::string logOpen = "1";
     std::string version;
     std::string registryKeyPath;
+    // The minisign public key packages must be signed with (the build's);
+    // empty: packages are not signature-checked.
+    std::string signingKey;
 
     // Writes the one-line "paramdata" file from the current members.
     void writeParamData();
@@ -84,8 +105,6 @@ class InstallerContext {
     std::string httpGet(std::string url);
     // The compact, key-sorted operation-log body for one event.
     std::string buildEventBody(int type, const std::string& btnId) const;
-    // Posts one operation-log event to apiBaseUrl; the reply is ignored.
-    void reportEvent(int type, std::string btnId);
     // "?apkChannel=...&...&userAgent=MicrosoftWindows" from the current members.
     std::string buildQueryString() const;
     // The package size text ("350.00MB"); cached text when install info came.
@@ -96,18 +115,49 @@ class InstallerContext {
     // package's size in bytes and digest.
     void getInstallInfo();
 
-    // ---- Start-up decisions (first thread, before any other thread) -------
-    // Chooses the servers, queries the backend, records the launch parameters.
+    // ---- Through the sender: each returns at once -------------------------
+    // Posts one operation-log event to apiBaseUrl; its body is built when it
+    // leaves, from what the requests before it learnt.  The reply is ignored.
+    void reportEvent(int type, const std::string& btnId) override;
+    // getSize, its text handed to `deliver` on the sender's thread.
+    void requestSize(std::function<void(const std::string&)> deliver);
+    // GETs `url` after what is queued before it, and waits for the body (at
+    // most until `deadline`); empty when none came.
+    std::string fetchText(const std::string& url, install::Deadline deadline) override;
+    // Waits until every queued request has been sent or `deadline` has
+    // passed; then drops what is left, with one diagnostic line.  True when
+    // everything was sent.
+    bool finishRequests(install::Deadline deadline);
+
+    // ---- Start-up decisions (first thread) -------------------------------
+    // Chooses the servers and records the choice, then queues the install
+    // information and channel queries and what they record (the registry
+    // values, "paramdata").
     void applyLaunchParameters(std::string promotionId, std::string argumentText);
     void applyLaunchParameters(std::string promotionId, std::string argumentText,
                                const LaunchServers& servers);
+    // The package the install information announced, ready once that query
+    // has ended (at once, from the current members, when none was queued).
+    std::shared_future<install::PackageFacts> announcedPackage();
     // Starts the installed product and answers true when it is installed in
     // the delivered version; false otherwise.
     bool launchInstalledIfPresent();
     // The installed product's program when it is installed in the delivered
     // version (recorded before this run) and present; else empty.
     std::string installedProductPath();
+
+  private:
+    void queueLaunchQueries();
+    install::PackageFacts packageFacts() const;
+
+    std::optional<std::shared_future<install::PackageFacts>> m_announced;
+    // Last, so it stops before the members its requests use are gone.
+    std::unique_ptr<backend::Sender> m_sender;
 };
+
+// What a run needs to install into `productFolder` what the context's install
+// information announces (waited for by the run), checked as the build requires.
+install::InstallPlan planFor(InstallerContext& context, const std::string& productFolder);
 
 // Field 4 of a "paramdata" word, or an empty string when there is none.
 std::string pcIdFromParamDataWord(const std::string& word);
@@ -117,3 +167,5 @@ bool isDeviceId(const std::string& text);
 // A value as it may stand in a "paramdata" field: commas become ";", line
 // breaks go.
 std::string paramDataField(const std::string& value);
+
+}  // namespace context

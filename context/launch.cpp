@@ -3,16 +3,15 @@
 #include <filesystem>
 #include <system_error>
 
+#include "backend/version.h"
 #include "context/endpoints.h"
 #include "context/installer_context.h"
 #include "platform/platform.h"
 
-namespace {
+namespace context {
 
-// The version this installer delivers.
-const char* const kDeliveredVersion = "2.0.1";
-
-}  // namespace
+using platform::readRegistryString;
+using platform::writeRegistryString;
 
 LaunchServers LaunchServers::compiledIn() {
     return {{endpoints::kProductionApiBaseUrl, endpoints::kProductionPackageUrl},
@@ -36,18 +35,12 @@ void InstallerContext::applyLaunchParameters(std::string promotionId, std::strin
     const ServerEndpoints& chosen = devMode ? servers.test : servers.production;
     apiBaseUrl = chosen.apiBaseUrl;
     packageUrl = chosen.packageUrl;
-
-    getInstallInfo();
-    writeRegistryString(registryKeyPath, "version", version);
-    channel = getApkChannel();
-    writeRegistryString(registryKeyPath, "channel", channel);
-    writeRegistryString(registryKeyPath, "logOpen", logOpen);
-    writeParamData();
+    queueLaunchQueries();
 }
 
 std::string InstallerContext::installedProductPath() {
     std::string path = readRegistryString(registryKeyPath, "DisplayPath");
-    if (path.empty() || installedVersion != kDeliveredVersion) {
+    if (path.empty() || installedVersion != backend::kDeliveredVersion) {
         return {};
     }
     // Only a program file counts: a folder of that name opens as a stream on
@@ -70,3 +63,5 @@ bool InstallerContext::launchInstalledIfPresent() {
     platform::debugLog("explorer \"" + path + "\"");
     return true;
 }
+
+}  // namespace context

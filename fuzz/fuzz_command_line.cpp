@@ -10,6 +10,8 @@
 #include "app/startup.h"
 #include "fuzz/fuzz_input.h"
 
+using namespace app;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string text(reinterpret_cast<const char*>(data), size);
     std::string id = promotionIdFrom(text);

@@ -8,6 +8,8 @@
 
 #include "install/response.h"
 
+using namespace install;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // The first 8 bytes pick the resume offset and the status, the rest is the header.
     std::int64_t offset = 0;

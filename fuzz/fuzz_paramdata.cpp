@@ -7,6 +7,8 @@
 
 #include "context/installer_context.h"
 
+using namespace context;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string word(reinterpret_cast<const char*>(data), size);
     std::string pcId = pcIdFromParamDataWord(word);

@@ -2,19 +2,59 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <iostream>
 #include <thread>
 #include <type_traits>
 #include <vector>
 
 #include "backend/curl_limits.h"
+#include "install/package_check.h"
+#include "install/response.h"
 
 static_assert(std::is_same<curl_off_t, std::int64_t>::value,
               "the progress callback is declared with std::int64_t for curl_off_t");
 
+namespace install {
 namespace {
+
+// What the attempts of one download share.
+struct DownloadState {
+    explicit DownloadState(const DownloadRequest& what)
+        : request(&what), hashes(what.sha256, what.prehash) {}
+    const DownloadRequest* request;
+    platform::FileHandle archive;
+    // The last whole percentage passed on; 0 at the start, so 0 is never
+    // reported.
+    int lastReportedPercent = 0;
+    PackageHashes hashes;  // of every byte the archive holds
+    bool resumed = false;  // it continued an earlier run's archive
+};
+
+// What one attempt knows about itself; handed to the progress callback.
+struct TransferProgress {
+    // Bytes already in the archive file when the attempt's body began (0
+    // again when the server restarted the file from its beginning).
+    std::int64_t resumeOffset = 0;
+    CURL* transfer = nullptr;
+    DownloadState* download = nullptr;
+    // Set once the response has been judged to carry package bytes; until
+    // then (headers, redirects, error pages) nothing is reported.
+    bool bodyAccepted = false;
+};
+
+// How one attempt ended.
+struct AttemptResult {
+    bool done = false;    // the archive now holds the whole package
+    long httpStatus = 0;  // of the last response, 0 when none came
+    // The address keeps getting the same refusal (a lasting HTTP status, a
+    // redirect loop, no TLS where TLS was asked for).
+    bool lasting = false;
+    // Not None: another attempt cannot help (our disk, our file, the address
+    // itself); the download ends at once.
+    InstallFailure fatal = InstallFailure::None;
+};
 
 constexpr long kReceiveBufferBytes = 512 * 1024;
 
@@ -59,7 +99,7 @@ size_t onHeaderLine(char* data, size_t size, size_t count, void* userData) {
 
 long responseStatus(const TransferProgress& progress) {
     long status = 0;
-    curl_easy_getinfo(static_cast<CURL*>(progress.transfer), CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_getinfo(progress.transfer, CURLINFO_RESPONSE_CODE, &status);
     return status;
 }
 
@@ -82,17 +122,8 @@ void judgeCurrentResponse(ArchiveSink& sink) {
     sink.progress->bodyAccepted = sink.verdict == ResponseVerdict::Append;
 }
 
-}  // namespace
-
-int downloadPercent(std::int64_t resumeOffset, std::int64_t done, std::int64_t total) {
-    if (total <= 0) {
-        return -1;
-    }
-    double whole = static_cast<double>(resumeOffset) + static_cast<double>(total);
-    double have = static_cast<double>(resumeOffset) + static_cast<double>(done);
-    return static_cast<int>(have / whole * 100.0);
-}
-
+// libcurl write callback: writes the body only after judging the response;
+// returns 0 to abort the attempt.
 std::size_t writeToFile(char* data, std::size_t size, std::size_t count, void* userData) {
     auto* sink = static_cast<ArchiveSink*>(userData);
     if (!sink->judged) {
@@ -111,8 +142,25 @@ std::size_t writeToFile(char* data, std::size_t size, std::size_t count, void* u
     return bytes;
 }
 
-int onTransferProgress(void* record, std::int64_t downloadTotal, std::int64_t downloadNow,
-                       std::int64_t /*uploadTotal*/, std::int64_t /*uploadNow*/) {
+// Passes a percentage on and logs "当前进度:" with six decimals.
+void reportProgress(const DownloadRequest& request, int percent, double bytesPerSecond) {
+    if (request.onProgress) {
+        // libcurl calls us from C: nothing may be thrown back through it.
+        try {
+            request.onProgress(percent, bytesPerSecond);
+        } catch (...) {
+            platform::debugLog("progress display failed");
+        }
+    }
+    char number[64];
+    std::snprintf(number, sizeof number, "%f", static_cast<double>(percent));
+    platform::debugLog(std::string("当前进度:") + number + "%");
+}
+
+// libcurl transfer-information callback: reports each new whole percentage
+// once; always returns 0.
+int onTransferProgress(void* record, curl_off_t downloadTotal, curl_off_t downloadNow, curl_off_t,
+                       curl_off_t) {
     auto* progress = static_cast<TransferProgress*>(record);
     DownloadState& download = *progress->download;
     if (!progress->bodyAccepted) {
@@ -124,32 +172,13 @@ int onTransferProgress(void* record, std::int64_t downloadTotal, std::int64_t do
     }
     download.lastReportedPercent = percent;
     curl_off_t bytesPerSecond = 0;
-    if (curl_easy_getinfo(static_cast<CURL*>(progress->transfer), CURLINFO_SPEED_DOWNLOAD_T,
-                          &bytesPerSecond) != CURLE_OK) {
+    if (curl_easy_getinfo(progress->transfer, CURLINFO_SPEED_DOWNLOAD_T, &bytesPerSecond) !=
+        CURLE_OK) {
         bytesPerSecond = 0;
     }
     reportProgress(*download.request, percent, static_cast<double>(bytesPerSecond));
-    std::cout << "已下载：" << percent << "%"
-              << " 下载速度：" << static_cast<double>(bytesPerSecond) / 1024.0 << "kb/s"
-              << std::endl;
     return 0;
 }
-
-void reportProgress(const DownloadRequest& request, int percent, double bytesPerSecond) {
-    if (request.progressCallback) {
-        // libcurl calls us from C: nothing may be thrown back through it.
-        try {
-            request.progressCallback(percent, bytesPerSecond);
-        } catch (...) {
-            platform::debugLog("progress display failed");
-        }
-    }
-    char number[64];
-    std::snprintf(number, sizeof number, "%f", static_cast<double>(percent));
-    platform::debugLog(std::string("当前进度:") + number + "%");
-}
-
-namespace {
 
 // What an attempt whose body never reached writeToFile amounts to: libcurl
 // skips the body of a 416 when resuming, and refuses (CURLE_RANGE_ERROR) a
@@ -176,10 +205,10 @@ bool settleWithoutBody(ArchiveSink& sink, CURLcode result) {
 }
 
 void setTransferOptions(CURL* curl, const std::string& url, ArchiveSink& sink,
-                        TransferProgress& progress, const DownloadTiming& timing) {
+                        TransferProgress& progress, std::chrono::milliseconds limit) {
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writeToFile);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(timing.slice.count()));
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(limit.count()));
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, onHeaderLine);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, &sink);
@@ -196,11 +225,6 @@ void setTransferOptions(CURL* curl, const std::string& url, ArchiveSink& sink,
     curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
 }
 
-InstallFailure failureOfWrite(platform::IoError error) {
-    return error == platform::IoError::DiskFull ? InstallFailure::DiskFull
-                                                : InstallFailure::NotWritable;
-}
-
 // Whether another attempt could end differently: the network and the server
 // may heal; our disk, our file and a refused address will not.
 void judgeFailedAttempt(AttemptResult& attempt, CURLcode result, platform::IoError writeError) {
@@ -209,7 +233,7 @@ void judgeFailedAttempt(AttemptResult& attempt, CURLcode result, platform::IoErr
     }
     platform::debugLog(std::string("download attempt ended: ") + curl_easy_strerror(result));
     if (writeError != platform::IoError::None) {
-        attempt.fatal = failureOfWrite(writeError);
+        attempt.fatal = failureOfIo(writeError);
     } else if (result == CURLE_URL_MALFORMAT || result == CURLE_UNSUPPORTED_PROTOCOL) {
         attempt.fatal = InstallFailure::AddressRefused;
     } else if (result == CURLE_TOO_MANY_REDIRECTS || result == CURLE_SSL_CONNECT_ERROR) {
@@ -217,11 +241,9 @@ void judgeFailedAttempt(AttemptResult& attempt, CURLcode result, platform::IoErr
     }
 }
 
-}  // namespace
-
-AttemptResult transferOnce(DownloadState& download) {
+// One transfer attempt of at most `limit`, resuming at the file's size.
+AttemptResult transferOnce(DownloadState& download, std::chrono::milliseconds limit) {
     AttemptResult attempt;
-    std::string url = download.request->url;
     CURL* curl = curl_easy_init();
     if (curl == nullptr) {
         return attempt;
@@ -237,7 +259,7 @@ AttemptResult transferOnce(DownloadState& download) {
     progress.download = &download;
     ArchiveSink sink;
     sink.progress = &progress;
-    setTransferOptions(curl, url, sink, progress, download.request->timing);
+    setTransferOptions(curl, download.request->url, sink, progress, limit);
 
     CURLcode result = curl_easy_perform(curl);
     attempt.httpStatus = responseStatus(progress);
@@ -250,30 +272,11 @@ AttemptResult transferOnce(DownloadState& download) {
     return attempt;
 }
 
-bool hashFile(const std::string& path, PackageHashes& hashes) {
-    platform::FileHandle file = platform::openFileForReading(path);
-    std::vector<char> chunk(kReceiveBufferBytes);
-    std::int64_t got = -1;
-    while (file.isOpen() && (got = platform::readSome(file, chunk.data(), chunk.size())) > 0) {
-        hashes.add(chunk.data(), static_cast<std::size_t>(got));
-    }
-    platform::closeFile(file);
-    return got == 0;
-}
-
-namespace {
-
 std::string readRecord(const std::string& path) {
     platform::FileHandle file = platform::openFileForReading(path);
     std::string text = platform::readAll(file, 4096);
     platform::closeFile(file);
     return text;
-}
-
-// Feeds what an earlier run wrote through the hashes: these bytes arrived
-// before this process began, so this is their first reading here.
-bool hashExistingBytes(DownloadState& download) {
-    return hashFile(download.request->archivePath, download.hashes);
 }
 
 bool continueEarlierArchive(DownloadState& download) {
@@ -285,7 +288,9 @@ bool continueEarlierArchive(DownloadState& download) {
     download.archive = platform::openFileForAppend(request.archivePath);
     std::int64_t held = platform::fileSize(download.archive);
     bool fits = held >= 0 && (request.expectedSize < 0 || held <= request.expectedSize);
-    if (!download.archive.isOpen() || !fits || !hashExistingBytes(download)) {
+    // These bytes arrived before this process began: this is their first
+    // reading here.
+    if (!download.archive.isOpen() || !fits || !hashFile(request.archivePath, download.hashes)) {
         platform::closeFile(download.archive);
         download.hashes.restart();
         return false;
@@ -301,8 +306,7 @@ bool continueEarlierArchive(DownloadState& download) {
 // lets a later run continue it.
 bool openFreshArchive(DownloadState& download) {
     const DownloadRequest& request = *download.request;
-    platform::removeFile(request.archivePath);
-    platform::removeFile(downloadRecordPath(request.archivePath));
+    removeArchive(request.archivePath);
     download.archive = platform::createNewFile(request.archivePath);
     if (!download.archive.isOpen()) {
         platform::debugLog("cannot create the archive file " + request.archivePath);
@@ -317,11 +321,27 @@ bool openFreshArchive(DownloadState& download) {
     return true;
 }
 
+// What is left of the run's time, within one step of `limit`; zero once the
+// deadline has passed.
+std::chrono::milliseconds within(Deadline deadline, std::chrono::milliseconds limit) {
+    if (deadline == kNoDeadline) {
+        return limit;
+    }
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    return std::max(std::chrono::milliseconds(0), std::min(limit, left));
+}
+
 InstallOutcome runAttempts(DownloadState& download) {
-    const DownloadTiming& timing = download.request->timing;
+    const DownloadRequest& request = *download.request;
     int lastingInARow = 0;
-    for (int attempt = 1; attempt <= timing.attempts; ++attempt) {
-        AttemptResult result = transferOnce(download);
+    for (int attempt = 1; attempt <= request.timing.attempts; ++attempt) {
+        std::chrono::milliseconds limit = within(request.deadline, request.timing.slice);
+        if (limit.count() == 0) {
+            platform::debugLog("the deadline passed during the download; the archive is kept");
+            return {InstallFailure::TimedOut, 0, ""};
+        }
+        AttemptResult result = transferOnce(download, limit);
         platform::debugLog("attempt " + std::to_string(attempt) + ": HTTP " +
                            std::to_string(result.httpStatus) + ", archive at " +
                            std::to_string(platform::fileSize(download.archive)) + " bytes" +
@@ -341,42 +361,65 @@ InstallOutcome runAttempts(DownloadState& download) {
                 lastingStatus ? InstallFailure::PackageUnavailable : InstallFailure::AddressRefused,
                 result.httpStatus, ""};
         }
-        std::this_thread::sleep_for(timing.pause);
+        std::this_thread::sleep_for(within(request.deadline, request.timing.pause));
     }
-    platform::debugLog("download failed after " + std::to_string(timing.attempts) + " attempts");
+    platform::debugLog("download failed after " + std::to_string(request.timing.attempts) +
+                       " attempts");
     return {InstallFailure::DownloadFailed, 0, ""};
 }
 
 }  // namespace
 
+int downloadPercent(std::int64_t resumeOffset, std::int64_t done, std::int64_t total) {
+    if (total <= 0) {
+        return -1;
+    }
+    double whole = static_cast<double>(resumeOffset) + static_cast<double>(total);
+    double have = static_cast<double>(resumeOffset) + static_cast<double>(done);
+    return static_cast<int>(have / whole * 100.0);
+}
+
+bool hashFile(const std::string& path, PackageHashes& hashes) {
+    platform::FileHandle file = platform::openFileForReading(path);
+    std::vector<char> chunk(kReceiveBufferBytes);
+    std::int64_t got = -1;
+    while (file.isOpen() && (got = platform::readSome(file, chunk.data(), chunk.size())) > 0) {
+        hashes.add(chunk.data(), static_cast<std::size_t>(got));
+    }
+    platform::closeFile(file);
+    return got == 0;
+}
+
 std::string downloadRecordPath(const std::string& archivePath) {
     return archivePath + ".download";
 }
 
-InstallOutcome downloadPackage(const DownloadRequest& request, DownloadedPackage* downloaded) {
+void removeArchive(const std::string& archivePath) {
+    platform::removeFile(archivePath);
+    platform::removeFile(downloadRecordPath(archivePath));
+}
+
+DownloadResult downloadPackage(const DownloadRequest& request) {
+    DownloadResult result;
     DownloadState download(request);
     if (request.archivePath.empty() ||
         (!continueEarlierArchive(download) && !openFreshArchive(download))) {
-        return {InstallFailure::NotWritable, 0, request.archivePath};
+        result.outcome = {InstallFailure::NotWritable, 0, request.archivePath};
+        return result;
     }
-    InstallOutcome outcome = runAttempts(download);
+    result.outcome = runAttempts(download);
     platform::closeFile(download.archive);
-    if (outcome.failure == InstallFailure::DiskFull ||
-        outcome.failure == InstallFailure::NotWritable) {
+    InstallFailure failure = result.outcome.failure;
+    if (failure == InstallFailure::DiskFull || failure == InstallFailure::NotWritable) {
         // What a full disk left is of no use, and it holds the space.
-        platform::removeFile(request.archivePath);
-        platform::removeFile(downloadRecordPath(request.archivePath));
+        removeArchive(request.archivePath);
     }
-    if (!outcome.ok()) {
-        return outcome;
+    if (result.outcome.ok()) {
+        result.package.sha256 = download.hashes.sha256Hex();
+        result.package.prehash = download.hashes.prehash();
     }
-    if (downloaded) {
-        downloaded->sha256 = download.hashes.sha256Hex();
-        downloaded->prehash = download.hashes.prehash();
-        downloaded->resumed = download.resumed;
-    }
-    if (request.downloadDoneCallback) {
-        request.downloadDoneCallback();
-    }
-    return outcome;
+    result.package.resumed = download.resumed;
+    return result;
 }
+
+}  // namespace install

@@ -7,13 +7,13 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <ostream>
 #include <vector>
 
 #include "install/extract.h"
 #include "install/unrar_api.h"
 #include "platform/platform.h"
 
+namespace install {
 namespace {
 
 struct UnrarLibrary {
@@ -113,7 +113,7 @@ ExtractStatus statusOfProcessing(int processed, const unrar::HeaderDataEx& heade
 }
 
 ExtractResult extractEntries(const UnrarLibrary& api, void* archive,
-                             const std::string& productFolder, std::ostream& namesOut) {
+                             const std::string& productFolder, const EntryCallback& onEntry) {
     ExtractResult result;
     auto header = std::make_unique<unrar::HeaderDataEx>();
     std::vector<wchar_t> linkTarget(4096);
@@ -135,7 +135,10 @@ ExtractResult extractEntries(const UnrarLibrary& api, void* archive,
         }
         header->FileNameW[1023] = L'\0';
         std::string name = platform::fromWide(header->FileNameW);
-        namesOut << platform::singleLine(name) << '\n';
+        if (onEntry && !onEntry(platform::singleLine(name))) {
+            result.status = ExtractStatus::Stopped;
+            break;
+        }
         ExtractStatus status = !isSafeEntry(*header, name) ? ExtractStatus::UnsafeEntry
                                : (header->Flags & unrar::kEntryEncrypted) ? ExtractStatus::Encrypted
                                                                           : ExtractStatus::Ok;
@@ -150,7 +153,6 @@ ExtractResult extractEntries(const UnrarLibrary& api, void* archive,
         }
         ++result.entriesWritten;
     }
-    namesOut.flush();
     return result;
 }
 
@@ -174,6 +176,8 @@ const char* describeExtractStatus(ExtractStatus status) {
             return "the disk is full";
         case ExtractStatus::NotWritable:
             return "a file cannot be written";
+        case ExtractStatus::Stopped:
+            return "stopped before an entry";
     }
     return "unknown";
 }
@@ -201,7 +205,7 @@ bool isContainedEntryPath(const std::string& name) {
 }
 
 ExtractResult extractArchive(const std::string& archivePath, const std::string& productFolder,
-                             std::ostream& namesOut) {
+                             const EntryCallback& onEntry) {
     ExtractResult result;
     const UnrarLibrary* api = unrarLibrary();
     if (api == nullptr) {
@@ -228,9 +232,13 @@ ExtractResult extractArchive(const std::string& archivePath, const std::string& 
                                                                       : ExtractStatus::NotAnArchive;
         return result;
     }
-    result = extractEntries(*api, archive, productFolder, namesOut);
+    result = extractEntries(*api, archive, productFolder, onEntry);
     api->closeArchive(archive);
-    platform::removeFile(archivePath);
+    // A caller that stopped early (its deadline) keeps the archive for the
+    // next run; anything else has had its one reading.
+    if (result.status != ExtractStatus::Stopped) {
+        platform::removeFile(archivePath);
+    }
     if (!result.ok()) {
         platform::debugLog(std::string("extraction stopped: ") +
                            describeExtractStatus(result.status) +
@@ -238,3 +246,5 @@ ExtractResult extractArchive(const std::string& archivePath, const std::string& 
     }
     return result;
 }
+
+}  // namespace install

@@ -2,8 +2,10 @@
 // Internal to the install engine.  Blocking; the download thread runs it.
 #pragma once
 
-#include <iosfwd>
+#include <functional>
 #include <string>
+
+namespace install {
 
 enum class ExtractStatus {
     Ok,
@@ -14,6 +16,7 @@ enum class ExtractStatus {
     Encrypted,       // the archive or an entry wants a password
     DiskFull,        // no room left for an entry
     NotWritable,     // an entry's file cannot be created or written
+    Stopped,         // the caller asked to stop before an entry
 };
 
 struct ExtractResult {
@@ -26,14 +29,20 @@ struct ExtractResult {
 // A short English description of a status, for diagnostics.
 const char* describeExtractStatus(ExtractStatus status);
 
-// Unpacks every entry of the RAR archive into productFolder, writing each
-// entry's name on its own line to namesOut (control characters escaped).  Stops at the first
+// Hears each entry's name (control characters escaped) before the entry is
+// unpacked; answering false stops the extraction there (Stopped).
+using EntryCallback = std::function<bool(const std::string& name)>;
+
+// Unpacks every entry of the RAR archive into productFolder, handing each
+// entry's name to onEntry first.  Stops at the first
 // damaged or unsafe entry: names that are absolute or climb out with "..", and links whose target
 // is absolute, climbs with ".." or is not known, are never extracted.  An archive that opened is
-// deleted afterwards whatever happened; one that did not open stays.
+// deleted afterwards unless the caller stopped it; one that did not open stays.
 ExtractResult extractArchive(const std::string& archivePath, const std::string& productFolder,
-                             std::ostream& namesOut);
+                             const EntryCallback& onEntry);
 // True when an archive entry name (or a link target) stays inside the folder
 // it is extracted into: relative, without a ".." component.  "/" and "\" both
 // count as separators.
 bool isContainedEntryPath(const std::string& name);
+
+}  // namespace install

@@ -1,32 +1,38 @@
 // The installation engine: where the product goes, and one install run that
-// fixes the product folder, downloads the package, unpacks it, registers the
-// product, puts a shortcut on the desktop and reports the success event.
+// fixes the product folder, downloads the package, checks it, unpacks it,
+// registers the product, puts a shortcut on the desktop and reports the
+// success event.
 //
 // Contract:
 // - The window and the unattended mode start the same InstallRun and hear of
-//   it through an InstallObserver: progress while the package arrives, then
-//   exactly one of onFinished or onFailed.
+//   it through an InstallObserver: progress and the unpacked entries while it
+//   works, then exactly one of onFinished or onFailed.  The engine itself
+//   writes nothing to standard output or standard error; its diagnostics go
+//   to platform::debugLog.
 // - InstallRun::startInstall runs on the caller's (window) thread; run() and
 //   everything it calls run on the download thread, and so do the observer's
 //   calls.  The observer must be safe to call from that thread; the window's
 //   posts each call to its own handle.
-// - The run reads the installer context (facts every request reports, the
-//   version, the registry key) and never writes it.  It owns its observer
-//   and the lock on the install folder; a run that is destroyed releases the
+// - A run knows nothing of the process-wide context: everything it needs
+//   comes in its InstallPlan, and what it asks of the backend goes through
+//   an InstallBackend, which must outlive the run.  It owns its observer and
+//   the lock on the install folder; a run that is destroyed releases the
 //   lock.  libcurl's global initialisation is the program's job.
-// - Failures are values (InstallOutcome); nothing here throws.  Paths are
-//   UTF-8 and joined with platform::kPathSep.
+// - Failures are values (InstallOutcome, install/outcome.h); nothing here
+//   throws.  Paths are UTF-8 and joined with platform::kPathSep.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
-#include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
 
-#include "context/installer_context.h"
+#include "install/outcome.h"
 #include "platform/platform.h"
+
+namespace install {
 
 // ---- Install location ----------------------------------------------------
 
@@ -35,10 +41,11 @@ extern const char* const kProductFolderName;  // "win-ia32-unpacked"
 // The product's main executable, at the root of the product folder.
 extern const char* const kMainExecutableName;  // "hobnarAudio.exe"
 
-// The chosen folder with at most one trailing separator removed ("/" itself
-// becomes empty, so the product folder is "/win-ia32-unpacked").
-std::string trimInstallFolder(std::string folder);
-// installFolder + "/" + "win-ia32-unpacked".
+// folder + "/" + name, where a folder that already ends in a separator (a
+// drive's or the file system's root, "C:\" or "/") gets none added.
+std::string joinPath(const std::string& folder, const std::string& name);
+// The product folder for an install folder: installFolder + "/" +
+// "win-ia32-unpacked" (joinPath).
 std::string productFolderFor(const std::string& installFolder);
 // productFolder + "/" + "hobnarAudio.exe".
 std::string mainExecutableIn(const std::string& productFolder);
@@ -57,59 +64,20 @@ std::string formatFreeSpace(std::string folder);
 // The text for a number of 2^30-byte units; empty for a negative number.
 std::string formatGigabytes(double gigabytes);
 
-// ---- Outcome of a run ----------------------------------------------------
+// ---- What a run is given ---------------------------------------------------
 
-enum class InstallFailure {
-    None,
-    FolderFailed,           // the product folder cannot be created
-    FolderTooLong,          // the folder's name is too long for the UnRAR library
-    AnotherInstallRunning,  // another installation holds the install folder
-    DownloadFailed,         // every download attempt failed
-    PackageUnavailable,     // the package address kept answering an HTTP error
-    AddressRefused,         // the package address is malformed or not http(s)
-    DiskFull,               // the volume filled up (download or unpacking)
-    NotWritable,            // the archive or the product folder cannot be written
-    ProductBusy,            // a product file is in use (the product runs)
-    UnrarMissing,           // the UnRAR library cannot be loaded
-    NotAnArchive,           // the downloaded file is no RAR archive
-    DamagedPackage,         // an entry of the archive could not be unpacked
-    EncryptedPackage,       // the archive wants a password
-    UnsafePackage,          // an entry would land outside the product folder
-    MainProgramMissing,     // the package holds no hobnarAudio.exe
-    RegistrationFailed,     // the product could not be recorded in the registry
-    DigestMismatch,         // the package is not the one the digest names
-    SignatureMissing,       // no signature could be fetched beside the package
-    SignatureMalformed,     // the signature is no minisign signature we can read
-    SignatureInvalid,       // the signature was not made by our key for these bytes
+// What the install information announced of the package, or, when the
+// backend did not answer, the built-in address alone.
+struct PackageFacts {
+    std::string url;
+    std::int64_t size = -1;  // in bytes; -1 unknown
+    std::string sha256;      // the digest the package must have; empty: none announced
+    std::string version;     // the product version, registered as DisplayVersion
+    bool announced = false;  // the backend answered the query
 };
 
-struct InstallOutcome {
-    InstallFailure failure = InstallFailure::None;
-    long httpStatus = 0;  // PackageUnavailable: the status that was answered
-    std::string detail;   // for diagnostics: an entry name, a library message
-    bool ok() const { return failure == InstallFailure::None; }
-};
-
-// How a failure reads to a person: one English line for the unattended mode
-// and the log, and the text of the window's failure page.  An HTTP status is
-// named where it matters.
-std::string failureReason(const InstallOutcome& outcome);
-std::string failurePageText(const InstallOutcome& outcome);
-
-// ---- One install run -----------------------------------------------------
-
-// Who hears of a run.  Every call comes on the run's (download) thread.
-class InstallObserver {
-  public:
-    virtual ~InstallObserver() = default;
-    // Each new whole percentage of the package, with the speed of the
-    // current attempt.
-    virtual void onProgress(int percent, double bytesPerSecond) = 0;
-    // Installed, registered, linked and reported.
-    virtual void onFinished() = 0;
-    // Nothing was registered and no success was reported.
-    virtual void onFailed(const InstallOutcome& outcome) = 0;
-};
+// A PackageFacts that is already known (tests, tools).
+std::shared_future<PackageFacts> knownPackage(PackageFacts facts);
 
 // How the download paces itself.  The defaults are the program's values; only
 // tests pass anything else.
@@ -119,32 +87,70 @@ struct DownloadTiming {
     int attempts = 6050;
 };
 
+using Deadline = std::chrono::steady_clock::time_point;
+constexpr Deadline kNoDeadline = Deadline::max();
+
+// Waits for `value` until `deadline` (for ever without one); true when it is
+// ready.
+template <typename Future>
+bool readyBy(const Future& value, Deadline deadline) {
+    if (deadline == kNoDeadline) {
+        value.wait();
+        return true;
+    }
+    return value.wait_until(deadline) == std::future_status::ready;
+}
+
 // What the window or the unattended mode hands a run.
 struct InstallPlan {
     std::string productFolder;  // the install folder + "/win-ia32-unpacked"
-    std::string packageUrl;
-    std::int64_t packageSize = -1;  // in bytes, when the install information said
-    std::string sha256;             // the digest the package must have; empty: none announced
-    std::string publicKey;          // minisign key the package must be signed with; empty: none
+    std::string registryKey;    // the product key, where DisplayPath is recorded
+    std::string publicKey;      // minisign key the package must be signed with; empty: none
+    // The package, once the install information has arrived (or failed): a
+    // run started before that waits for it.
+    std::shared_future<PackageFacts> package;
     DownloadTiming timing;
+    // The run ends with TimedOut once this passes, keeping the archive it
+    // has for the next run to continue.
+    Deadline deadline = kNoDeadline;
     // A retry after the UnRAR library was missing: the archive an earlier
     // run downloaded whole is unpacked instead of fetched again.
     bool reuseWholeArchive = false;
 };
 
-// The minisign public key (base64) the program was built with; packages
-// must then be signed with its secret key.  The program's entry sets it once,
-// before any run starts, from what its build configured (empty: packages
-// are not signature-checked).
-void usePackageSigningKey(const std::string& publicKey);
+// What a run asks of the backend.  Any thread; the implementation (the
+// installer context) keeps the order in which requests are made.
+class InstallBackend {
+  public:
+    virtual ~InstallBackend() = default;
+    // GETs `url` and waits for it until `deadline`; the body, or empty when
+    // none came in time.
+    virtual std::string fetchText(const std::string& url, Deadline deadline) = 0;
+    // Reports one operation-log event; may return before it is sent.
+    virtual void reportEvent(int type, const std::string& btnId) = 0;
+};
 
-// The plan for installing into `productFolder` what the context's install
-// information announced, checked as the build requires.
-InstallPlan planFor(const InstallerContext& context, const std::string& productFolder);
+// Who hears of a run.  Every call comes on the run's (download) thread.
+class InstallObserver {
+  public:
+    virtual ~InstallObserver() = default;
+    // Each new whole percentage of the package, with the speed of the
+    // current attempt.
+    virtual void onProgress(int percent, double bytesPerSecond) = 0;
+    // Each archive entry as it is unpacked (its name, control characters
+    // escaped).
+    virtual void onEntryUnpacked(const std::string& name) = 0;
+    // Installed, registered, linked and reported.
+    virtual void onFinished() = 0;
+    // Nothing was registered and no success was reported.
+    virtual void onFailed(const InstallOutcome& outcome) = 0;
+};
+
+// ---- One install run -----------------------------------------------------
 
 class InstallRun {
   public:
-    InstallRun(InstallerContext& context, InstallPlan plan,
+    InstallRun(InstallPlan plan, InstallBackend& backend,
                std::unique_ptr<InstallObserver> observer);
     ~InstallRun();
     InstallRun(const InstallRun&) = delete;
@@ -154,46 +160,39 @@ class InstallRun {
     // is created and the install folder locked against a second installation
     // into it.  A failure is reported by run(), not here.
     InstallOutcome startInstall();
-    // Download thread: the whole installation (startInstall first, unless
-    // the caller did that), ending with exactly one call of onFinished or
-    // onFailed.  Returns the same outcome.
+    // Download thread: the whole installation, one step after another
+    // (startInstall first, unless the caller did that), ending with exactly
+    // one call of onFinished or onFailed.  Returns the same outcome.
     InstallOutcome run();
     // Runs run() on a detached thread that owns the run; false (and
     // onFailed) when no thread can be started.
     static bool startDetached(std::unique_ptr<InstallRun> run);
 
-    // After a successful download (downloadDoneCallback): unpacks, registers,
-    // links and reports "pc_install_success".
-    InstallOutcome finishInstall();
-    // Unpacks the archive into a fresh folder beside the product folder and,
-    // only when the whole package unpacked and holds the main program, moves
-    // its entries into the product folder (files the package lacks stay).
-    InstallOutcome extractPackage();
-
     const InstallPlan& plan() const { return m_plan; }
 
   private:
     InstallOutcome prepareFolder();
-    InstallOutcome downloadArchive();
-    InstallOutcome reuseArchive();
+    InstallOutcome awaitPackage();
+    InstallOutcome obtainArchive();
+    InstallOutcome checkPackage();
+    InstallOutcome unpack();
+    InstallOutcome registerProduct();
+    InstallOutcome linkOnDesktop();
+    InstallOutcome reportSuccess();
     InstallOutcome download(bool resume);
-    InstallOutcome checkPackage(const struct DownloadedPackage& downloaded);
-    void forgetArchive();
+    InstallOutcome verify();
     InstallOutcome report(const InstallOutcome& outcome);
 
-    InstallerContext& m_context;
     InstallPlan m_plan;
+    PackageFacts m_package;  // from the plan, once awaited
+    InstallBackend& m_backend;
     std::unique_ptr<InstallObserver> m_observer;
     std::optional<InstallOutcome> m_started;  // what startInstall found
     platform::FileHandle m_lock;              // held from startInstall to the end
-    bool m_resumed = false;                   // the last download continued an archive
+    // What the archive on disk is: its hashes, and whether it continued what
+    // an earlier run left.
+    struct Archive;
+    std::unique_ptr<Archive> m_archive;
 };
 
-// ---- Registration --------------------------------------------------------
-
-extern const char* const kUninstallRegistryKey;
-// Writes, in this order, NoModify, DisplayIcon, DisplayName, DisplayVersion,
-// InstallLocation, UninstallString under the uninstall key and then, when
-// all of them were written, DisplayPath under the product key, for the
-// product folder.  False when any value could not be written.
-bool writeUninstallEntries(const InstallerContext& context, const std::string& productFolder);
+}  // namespace install

@@ -1,32 +1,40 @@
 // Install folder, product folder and the free space shown beside them.
 #include <filesystem>
+#include <future>
 #include <iomanip>
 #include <sstream>
 #include <system_error>
 
 #include "install/install.h"
 
+namespace install {
+
 const char* const kProductFolderName = "win-ia32-unpacked";
 const char* const kMainExecutableName = "hobnarAudio.exe";
 
-std::string trimInstallFolder(std::string folder) {
+std::string joinPath(const std::string& folder, const std::string& name) {
     // Windows takes "/" as a separator too.
-    if (!folder.empty() && (folder.back() == platform::kPathSep || folder.back() == '/')) {
-        folder.pop_back();
-    }
-    return folder;
+    bool endsInSeparator =
+        !folder.empty() && (folder.back() == platform::kPathSep || folder.back() == '/');
+    return endsInSeparator ? folder + name : folder + platform::kPathSep + name;
 }
 
 std::string productFolderFor(const std::string& installFolder) {
-    return installFolder + platform::kPathSep + kProductFolderName;
+    return joinPath(installFolder, kProductFolderName);
 }
 
 std::string mainExecutableIn(const std::string& productFolder) {
-    return productFolder + platform::kPathSep + kMainExecutableName;
+    return joinPath(productFolder, kMainExecutableName);
 }
 
 std::string archivePathFor(const std::string& productFolder) {
     return productFolder + ".rar";
+}
+
+std::shared_future<PackageFacts> knownPackage(PackageFacts facts) {
+    std::promise<PackageFacts> known;
+    known.set_value(std::move(facts));
+    return known.get_future().share();
 }
 
 namespace {
@@ -77,3 +85,5 @@ std::string formatGigabytes(double gigabytes) {
 std::string formatFreeSpace(std::string folder) {
     return formatGigabytes(queryDiskSpaceGB(folder, false));
 }
+
+}  // namespace install

@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+namespace install {
+
 struct PackageHashes::Blake2b {
     crypto_generichash_state state;
 };
@@ -293,3 +295,5 @@ SignatureCheck verifyMinisign(const std::string& publicKey, const std::string& s
                ? SignatureCheck::Valid
                : SignatureCheck::Invalid;
 }
+
+}  // namespace install

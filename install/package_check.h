@@ -12,6 +12,8 @@
 
 #include "platform/platform.h"
 
+namespace install {
+
 // The hashes of the archive, fed with its bytes as they arrive.  Each hash
 // runs on a thread of its own in 1 MiB chunks, so hashing overlaps the
 // transfer instead of adding to it; add() copies the bytes and waits only
@@ -64,3 +66,5 @@ enum class SignatureCheck {
 // signature over the trusted comment must hold.  An empty text is Missing.
 SignatureCheck verifyMinisign(const std::string& publicKey, const std::string& signatureText,
                               const std::array<unsigned char, 64>& prehash);
+
+}  // namespace install

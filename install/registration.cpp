@@ -1,7 +1,13 @@
 // After extraction: the entries of the list of installed programs and the
 // desktop shortcut.
+#include "install/registration.h"
+
+#include <utility>
+
 #include "install/install.h"
-#include "install/shortcut.h"
+#include "platform/platform.h"
+
+namespace install {
 
 const char* const kUninstallRegistryKey =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QvmZorozAvuzado";
@@ -14,36 +20,37 @@ const char* const kShellFoldersKey =
 
 }  // namespace
 
-bool writeUninstallEntries(const InstallerContext& context, const std::string& productFolder) {
+bool writeUninstallEntries(const std::string& productFolder, const std::string& version,
+                           const std::string& productKey) {
     const std::string mainExecutable = mainExecutableIn(productFolder);
-    const std::string uninstaller = productFolder + platform::kPathSep + "unInstall.exe";
+    const std::string uninstaller = joinPath(productFolder, "unInstall.exe");
     const std::pair<const char*, std::string> values[] = {
         {"NoModify", "1"},
         {"DisplayIcon", mainExecutable},
         {"DisplayName", kDisplayName},
-        {"DisplayVersion", context.version},
+        {"DisplayVersion", version},
         {"InstallLocation", productFolder},
         {"UninstallString", uninstaller},
     };
     bool listed = true;
     for (const auto& [name, data] : values) {
-        listed = writeRegistryString(kUninstallRegistryKey, name, data) && listed;
+        listed = platform::writeRegistryString(kUninstallRegistryKey, name, data) && listed;
     }
     // DisplayPath makes the next run start the product instead of installing
     // it, so it is recorded only for a product that is listed in full.
-    return listed && writeRegistryString(context.registryKeyPath, "DisplayPath", mainExecutable);
+    return listed && platform::writeRegistryString(productKey, "DisplayPath", mainExecutable);
 }
 
 ShortcutLinks shortcutLinkPaths() {
     ShortcutLinks links;
     std::string fileName = platform::shortcutFileName(kDisplayName);
     std::string userDesktop = platform::desktopDir();
-    std::string commonDesktop = readRegistryString(kShellFoldersKey, "Common Desktop");
+    std::string commonDesktop = platform::readRegistryString(kShellFoldersKey, "Common Desktop");
     if (!userDesktop.empty()) {
-        links.userLink = userDesktop + platform::kPathSep + fileName;
+        links.userLink = joinPath(userDesktop, fileName);
     }
     if (!commonDesktop.empty()) {
-        links.commonLink = trimInstallFolder(commonDesktop) + platform::kPathSep + fileName;
+        links.commonLink = joinPath(commonDesktop, fileName);
     }
     return links;
 }
@@ -53,3 +60,5 @@ bool createShortcut(const std::string& target, const std::string& firstLink,
     return platform::writeShortcut(target, kDisplayName, firstLink) ||
            platform::writeShortcut(target, kDisplayName, fallbackLink);
 }
+
+}  // namespace install

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+namespace install {
 namespace {
 
 bool parseNumber(const std::string& text, std::int64_t& number) {
@@ -94,3 +95,5 @@ bool isLastingStatus(long status) {
             return false;
     }
 }
+
+}  // namespace install

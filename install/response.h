@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+namespace install {
+
 // `text` without the blanks and line ends around it (header values arrive
 // with their CR LF).
 std::string trimmed(const std::string& text);
@@ -32,3 +34,5 @@ ResponseVerdict judgeResponse(long status, std::int64_t offset, const std::strin
 // Statuses that another attempt will not change (the address is wrong or
 // refused); everything else, 408, 429 and 5xx among them, may heal.
 bool isLastingStatus(long status);
+
+}  // namespace install

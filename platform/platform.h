@@ -114,6 +114,15 @@ bool registryWrite(const std::string& key, const std::string& name, const std::s
 // Removes one value; true when it existed and is gone.
 bool registryDelete(const std::string& key, const std::string& name);
 
+// The routines through which the program reads and writes its own REG_SZ
+// values.  The read gives the value's text up to its first zero byte, or an
+// empty string when the key or value is missing.  The write creates the key
+// when needed; a failure leaves one diagnostic line and answers false
+// (callers that must know, the registration of a product, look at it).
+std::string readRegistryString(const std::string& subKey, const std::string& valueName);
+bool writeRegistryString(const std::string& subKey, const std::string& valueName,
+                         const std::string& data);
+
 // ---- Files -----------------------------------------------------------------
 bool fileExists(const std::string& path);
 
@@ -242,6 +251,9 @@ bool isUtf8(const std::string& text);
 // written as a visible escape, so outside text quoted in an output line can
 // never start another line or move the cursor.
 std::string singleLine(const std::string& text);
+// The text without its control bytes (below 0x20, and 0x7F): what outside
+// text may carry into a request header or a state file.
+std::string withoutControlBytes(const std::string& text);
 
 // The file name of a desktop shortcut called `displayName`: a freedesktop
 // entry "<displayName>.desktop" here, a shell link "<displayName>.lnk" on

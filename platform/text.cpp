@@ -167,4 +167,15 @@ std::string singleLine(const std::string& text) {
     return line;
 }
 
+std::string withoutControlBytes(const std::string& text) {
+    std::string kept;
+    for (char c : text) {
+        auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            kept += c;
+        }
+    }
+    return kept;
+}
+
 }  // namespace platform

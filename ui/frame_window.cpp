@@ -5,7 +5,11 @@
 #include "context/installer_context.h"
 #include "platform/platform.h"
 
+namespace ui {
+
 using namespace DuiLib;
+using install::InstallFailure;
+using install::InstallOutcome;
 
 CFrameWindowWnd::CFrameWindowWnd() {
     m_bkImages.push_back("installingbk2.png");
@@ -43,6 +47,9 @@ LRESULT CFrameWindowWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) 
         case WM_INSTALL_FINISHED:
             finishInstall();
             return 0;
+        case WM_PACKAGE_SIZE:
+            showPackageSize();
+            return 0;
         case WM_INSTALL_FAILED: {
             InstallOutcome outcome{static_cast<InstallFailure>(wParam), static_cast<long>(lParam),
                                    ""};
@@ -69,8 +76,9 @@ void CFrameWindowWnd::OnFinalMessage(HWND) {
 }
 
 LRESULT CFrameWindowWnd::onCreate() {
+    // The skin draws its own caption.
     LONG style = GetWindowLongA(m_hWnd, GWL_STYLE);
-    style = static_cast<LONG>((static_cast<DWORD>(style) & 0xFF3FFFFFu) | WS_CLIPSIBLINGS |
+    style = static_cast<LONG>((static_cast<DWORD>(style) & ~WS_CAPTION) | WS_CLIPSIBLINGS |
                               WS_CLIPCHILDREN);
     SetWindowLongA(m_hWnd, GWL_STYLE, style);
     m_pm.Init(m_hWnd, nullptr);
@@ -86,8 +94,35 @@ LRESULT CFrameWindowWnd::onCreate() {
             check->SetCheck(true, true);
         }
     }
-    if (CControlUI* label = m_pm.FindControl("spaceRequired")) {
-        label->SetText(InstallerContext::instance().getSize().c_str());
-    }
+    askForPackageSize();
     return 0;
 }
+
+// The answer fills the label whenever it comes; the window does not wait.
+void CFrameWindowWnd::askForPackageSize() {
+    if (m_pm.FindControl("spaceRequired") == nullptr) {
+        return;
+    }
+    std::shared_ptr<SizeMailbox> mailbox = m_sizeMailbox;
+    HWND window = m_hWnd;
+    context::InstallerContext::instance().requestSize([mailbox, window](const std::string& text) {
+        {
+            std::lock_guard<std::mutex> lock(mailbox->mutex);
+            mailbox->text = text;
+        }
+        DuiLib::PostMessage(window, WM_PACKAGE_SIZE, 0, 0);
+    });
+}
+
+void CFrameWindowWnd::showPackageSize() {
+    std::string text;
+    {
+        std::lock_guard<std::mutex> lock(m_sizeMailbox->mutex);
+        text = m_sizeMailbox->text;
+    }
+    if (CControlUI* label = m_pm.FindControl("spaceRequired")) {
+        label->SetText(text.c_str());
+    }
+}
+
+}  // namespace ui

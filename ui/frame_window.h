@@ -6,18 +6,24 @@
 // Contract:
 // - Created on the heap by the program entry and deleted by itself after its
 //   last message (OnFinalMessage).
-// - Everything runs on the window thread.  An install run reports from the
-//   download thread through its observer, which only posts WM_INSTALL_*
-//   messages to this window's handle; they are applied here, in order.  Once
-//   the window is destroyed such posts are refused, so a run that outlives
-//   the window touches nothing of it.
+// - Everything runs on the window thread, which never waits on the network:
+//   events and the size query go through the context's sender.  An install
+//   run reports from the download thread through its observer, and the
+//   sender hands over the package size; both only post WM_INSTALL_* and
+//   WM_PACKAGE_SIZE messages to this window's handle, applied here in order.
+//   Once the window is destroyed such posts are refused, so a run or a reply
+//   that outlives the window touches nothing of it.
 #pragma once
 
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "duilib/UIlib.h"
 #include "install/install.h"
+
+namespace ui {
 
 using DuiLib::LPARAM;
 using DuiLib::LRESULT;
@@ -29,6 +35,14 @@ constexpr UINT WM_INSTALL_PROGRESS = DuiLib::WM_USER + 1;  // wParam: whole perc
 constexpr UINT WM_INSTALL_FINISHED = DuiLib::WM_USER + 2;  // show the finished page
 constexpr UINT WM_INSTALL_FAILED =
     DuiLib::WM_USER + 3;  // wParam: InstallFailure, lParam: HTTP status
+// The package size has arrived (in the window's size mailbox).
+constexpr UINT WM_PACKAGE_SIZE = DuiLib::WM_USER + 4;
+
+// How the installer makes its window: an ordinary overlapped window (its
+// frame is drawn away by the skin) with a raised edge.
+constexpr const char* kMainWindowTitle = "安装包下载器";
+constexpr DuiLib::DWORD kMainWindowStyle = DuiLib::WS_VISIBLE | DuiLib::WS_OVERLAPPEDWINDOW;
+constexpr DuiLib::DWORD kMainWindowExStyle = DuiLib::WS_EX_WINDOWEDGE;
 
 // Pages of "switch" and the installing page's background timer.
 constexpr int kStartPage = 0;
@@ -57,8 +71,8 @@ class CFrameWindowWnd : public DuiLib::CWindowWnd, public DuiLib::INotifyUI {
 
     // Shows a new install location: the product folder and the free space.
     void setUiIntallPathAndFreeSpace(std::string folder);
-    // Fixes the product folder shown in "installPath" (m_installDir,
-    // m_exePath) and prepares the run that installs there.
+    // Fixes the product folder last shown (m_installDir, m_exePath) and
+    // prepares the run that installs there.
     void startInstall();
     // The window's part of the completion: the animation stops and the
     // finished page shows.
@@ -68,15 +82,19 @@ class CFrameWindowWnd : public DuiLib::CWindowWnd, public DuiLib::INotifyUI {
     // Shows a percentage on "progresslbl" and "Progress".
     void showProgress(double percent);
     // The failure page with the reason.
-    void showFailure(const InstallOutcome& outcome);
+    void showFailure(const install::InstallOutcome& outcome);
 
   protected:
     const char* GetWindowClassName() const override { return "UIMainFrame"; }
-    UINT GetClassStyle() const override { return 0x0B; }
+    UINT GetClassStyle() const override {
+        return DuiLib::CS_VREDRAW | DuiLib::CS_HREDRAW | DuiLib::CS_DBLCLKS;
+    }
     void OnFinalMessage(DuiLib::HWND hWnd) override;
 
   private:
     LRESULT onCreate();
+    void askForPackageSize();
+    void showPackageSize();
     LRESULT captionHitTest(LPARAM lParam);
     void applyRoundRegion();
     void nextBackground();
@@ -85,6 +103,15 @@ class CFrameWindowWnd : public DuiLib::CWindowWnd, public DuiLib::INotifyUI {
     void startInstallThread();
     LRESULT defaultHandling(UINT uMsg, WPARAM wParam, LPARAM lParam);
 
-    std::unique_ptr<InstallRun> m_run;  // prepared by startInstall, then handed to its thread
-    bool m_archiveWhole = false;        // the last run kept a whole archive for a retry
+    // The size text the sender's thread leaves for the window's thread.
+    struct SizeMailbox {
+        std::mutex mutex;
+        std::string text;
+    };
+
+    std::unique_ptr<install::InstallRun> m_run;  // prepared by startInstall, then run on its thread
+    bool m_archiveWhole = false;                 // the last run kept a whole archive for a retry
+    std::shared_ptr<SizeMailbox> m_sizeMailbox = std::make_shared<SizeMailbox>();
 };
+
+}  // namespace ui

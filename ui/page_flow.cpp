@@ -7,13 +7,18 @@
 #include "platform/platform.h"
 #include "ui/frame_window.h"
 
+namespace ui {
+
 using namespace DuiLib;
+using context::InstallerContext;
+using install::InstallOutcome;
 
 namespace {
 
 constexpr DWORD kStartDisabledColor = 0xFFD8D8D8;
 constexpr DWORD kStartEnabledColor = 0xFFFF4F4F;
 
+// Queued: the click's effect never waits for the backend.
 void report(const char* event) {
     InstallerContext::instance().reportEvent(1, event);
 }
@@ -21,12 +26,13 @@ void report(const char* event) {
 // Hears the run on the download thread and hands everything to the window
 // thread by posting to the window's handle; a handle whose window is gone
 // refuses the post.
-class WindowObserver : public InstallObserver {
+class WindowObserver : public install::InstallObserver {
   public:
     explicit WindowObserver(HWND hWnd) : m_hWnd(hWnd) {}
     void onProgress(int percent, double) override {
         PostMessage(m_hWnd, WM_INSTALL_PROGRESS, static_cast<WPARAM>(percent), 0);
     }
+    void onEntryUnpacked(const std::string&) override {}
     void onFinished() override { PostMessage(m_hWnd, WM_INSTALL_FINISHED, 0, 0); }
     void onFailed(const InstallOutcome& outcome) override {
         PostMessage(m_hWnd, WM_INSTALL_FAILED, static_cast<WPARAM>(outcome.failure),
@@ -95,22 +101,24 @@ void CFrameWindowWnd::onAgreementClicked(const char* boxName) {
     }
 }
 
+// The product folder is the one setUiIntallPathAndFreeSpace last showed.  A
+// click before the install information has arrived starts the run all the
+// same: it waits for the information on its own thread.
 void CFrameWindowWnd::startInstall() {
-    if (CControlUI* path = m_pm.FindControl("installPath")) {
-        std::string folder = path->GetText().GetData();
-        m_installDir = folder;
-        m_exePath = mainExecutableIn(folder);
-    }
+    m_exePath = install::mainExecutableIn(m_installDir);
     InstallerContext& context = InstallerContext::instance();
-    InstallPlan plan = planFor(context, m_installDir);
+    install::InstallPlan plan = context::planFor(context, m_installDir);
     plan.reuseWholeArchive = m_archiveWhole;
-    m_run = std::make_unique<InstallRun>(context, plan, std::make_unique<WindowObserver>(m_hWnd));
+    m_run = std::make_unique<install::InstallRun>(plan, context,
+                                                  std::make_unique<WindowObserver>(m_hWnd));
     // A folder that cannot be made is reported by the run, from its thread.
     m_run->startInstall();
 }
 
 void CFrameWindowWnd::startInstallThread() {
     if (m_run) {
-        InstallRun::startDetached(std::move(m_run));
+        install::InstallRun::startDetached(std::move(m_run));
     }
 }
+
+}  // namespace ui

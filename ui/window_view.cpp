@@ -6,7 +6,10 @@
 #include "install/install.h"
 #include "ui/frame_window.h"
 
+namespace ui {
+
 using namespace DuiLib;
+using context::InstallerContext;
 
 namespace {
 
@@ -87,17 +90,16 @@ void CFrameWindowWnd::setUiIntallPathAndFreeSpace(std::string folder) {
         std::cout << "path is empty!! setUiIntallPathAndFreeSpace failed. " << std::flush;
         return;
     }
-    folder = trimInstallFolder(folder);
-    std::string productFolder = productFolderFor(folder);
+    std::string productFolder = install::productFolderFor(folder);
     m_installDir = productFolder;
-    m_exePath = mainExecutableIn(productFolder);
+    m_exePath = install::mainExecutableIn(productFolder);
     if (CControlUI* path = m_pm.FindControl("installPath")) {
         path->SetText(productFolder.c_str());
     }
     // Measured where the product will be, so a drive or file-system root
     // (trimmed to nothing) still shows its space.
     if (CControlUI* space = m_pm.FindControl("freeSpace")) {
-        space->SetText(formatFreeSpace(productFolder).c_str());
+        space->SetText(install::formatFreeSpace(productFolder).c_str());
     }
 }
 
@@ -116,10 +118,12 @@ void CFrameWindowWnd::finishInstall() {
     selectPage(m_pm, kFinishedPage);
 }
 
-void CFrameWindowWnd::showFailure(const InstallOutcome& outcome) {
+void CFrameWindowWnd::showFailure(const install::InstallOutcome& outcome) {
     KillTimer(m_hWnd, kBackgroundTimer);
     if (CControlUI* reason = m_pm.FindControl("failReason")) {
-        reason->SetText(failurePageText(outcome).c_str());
+        reason->SetText(install::failurePageText(outcome).c_str());
     }
     selectPage(m_pm, kFailedPage);
 }
+
+}  // namespace ui

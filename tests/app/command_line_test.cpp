@@ -4,6 +4,8 @@
 
 #include "app/command_line.h"
 
+using namespace app;
+
 namespace {
 
 TEST(CommandLine, OwnOptionsLeaveTheRestAsArgumentText) {

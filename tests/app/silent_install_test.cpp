@@ -45,9 +45,10 @@ TEST_F(SilentInstall, InstallsRegistersLinksAndReportsInOrder) {
     std::string product =
         env.root + nativePath("/my_dev apps 中文 $(touch pwned)/win-ia32-unpacked");
     EXPECT_TRUE(readFile(product + "/unInstall.exe") == testsupport::recordingProduct()[1].second);
-    EXPECT_EQ(readRegistryString(kKey, "DisplayPath"), product + nativePath("/hobnarAudio.exe"));
-    EXPECT_EQ(readRegistryString(kKey, "promoteId"), "guanwang");
-    EXPECT_EQ(readRegistryString(kKey, "devMode"), "1");
+    EXPECT_EQ(platform::readRegistryString(kKey, "DisplayPath"),
+              product + nativePath("/hobnarAudio.exe"));
+    EXPECT_EQ(platform::readRegistryString(kKey, "promoteId"), "guanwang");
+    EXPECT_EQ(platform::readRegistryString(kKey, "devMode"), "1");
     EXPECT_EQ(readFile(env.stateHome + "/hobnarAudio/bdviddata"), "");
     EXPECT_FALSE(std::filesystem::exists(env.root + "/pwned"));
     EXPECT_TRUE(std::filesystem::exists(std::filesystem::u8path(desktopEntry())));
@@ -76,7 +77,7 @@ TEST_F(SilentInstall, FailuresExitNonZeroWithAReasonAndRegisterNothing) {
     EXPECT_NE(errorLine().find("hobnar-setup: the package could not be unpacked"),
               std::string::npos)
         << errorLine();
-    EXPECT_EQ(readRegistryString(kKey, "DisplayPath"), "");
+    EXPECT_EQ(platform::readRegistryString(kKey, "DisplayPath"), "");
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::u8path(desktopEntry())));
     EXPECT_EQ(backend.eventNames(),
               (std::vector<std::string>{"pc_show_install", "pc_click_install", "pc_Installing"}));

@@ -5,6 +5,7 @@
 #include "tests/support/test_env.h"
 
 using testsupport::IsolatedTest;
+using namespace app;
 using testsupport::readFile;
 
 namespace {

@@ -14,6 +14,7 @@
 #include "tests/support/test_env.h"
 
 using testsupport::readFile;
+using namespace context;
 using testsupport::writeFile;
 
 namespace {
@@ -77,23 +78,23 @@ TEST_F(Context, StartUpAdoptsOnlyWellFormedDeviceIds) {
         {"0123456789ABCDEF0123456789ABCDEF", "a,b,c,0123456789ABCDEF0123456789ABCDEF", ""}};
     for (const auto& [stored, paramData, adopted] : rows) {
         platform::registryDelete(kKey, "pcId");
-        ASSERT_TRUE(stored.empty() || writeRegistryString(kKey, "pcId", stored));
+        ASSERT_TRUE(stored.empty() || platform::writeRegistryString(kKey, "pcId", stored));
         writeFile(paramDataFile(), paramData);
         InstallerContext context;
         EXPECT_TRUE(adopted.empty() ? isDeviceId(context.pcId) && context.pcId != kId
                                     : context.pcId == adopted)
             << stored.substr(0, 40) << " / " << paramData.substr(0, 40);
-        EXPECT_EQ(readRegistryString(kKey, "pcId"), context.pcId);
+        EXPECT_EQ(platform::readRegistryString(kKey, "pcId"), context.pcId);
         EXPECT_EQ(context.systemVersion, identity::windowsVersionName());
     }
     std::string fixed;
     for (const char* name : {"apkId", "apkVersionCode", "phoneMaker", "phoneModel", "phoneOs"}) {
-        fixed += readRegistryString(kKey, name) + ",";
+        fixed += platform::readRegistryString(kKey, name) + ",";
     }
-    EXPECT_EQ(fixed + readRegistryString(kKey, "selfPath"),
+    EXPECT_EQ(fixed + platform::readRegistryString(kKey, "selfPath"),
               "1,10000,Microsoft,Windows,2," + platform::programFilePath());
-    writeRegistryString(kKey, "systemVersion", "Windows7");
-    writeRegistryString(kKey, "version", "2.0.1");
+    platform::writeRegistryString(kKey, "systemVersion", "Windows7");
+    platform::writeRegistryString(kKey, "version", "2.0.1");
     InstallerContext again;
     EXPECT_EQ(again.systemVersion + again.installedVersion + again.paramDataPath,
               "Windows72.0.1" + paramDataFile());
@@ -125,54 +126,62 @@ TEST_F(Context, WithoutLocalAppDataOrRegistry) {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(env.root)) {
         EXPECT_NE(entry.path().filename(), "hobnarAudio") << entry.path();
     }
-    writeRegistryString(kKey, "nul", std::string("ab\0cd", 5));
-    EXPECT_EQ(readRegistryString(kKey, "nul") + readRegistryString("SOFTWARE\\Nothing", "x"), "ab");
+    platform::writeRegistryString(kKey, "nul", std::string("ab\0cd", 5));
+    EXPECT_EQ(platform::readRegistryString(kKey, "nul") +
+                  platform::readRegistryString("SOFTWARE\\Nothing", "x"),
+              "ab");
     writeFile(env.root + "/plain", "");
     testsupport::setEnv("HOBNAR_REGISTRY_DB", (env.root + "/plain/registry.db").c_str());
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(writeRegistryString("SOFTWARE\\" + std::string(300, 'k'), "x", "1"));
+    EXPECT_FALSE(platform::writeRegistryString("SOFTWARE\\" + std::string(300, 'k'), "x", "1"));
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "QvmAudioDownCall: 创建注册表失败\n");
 }
 
 // "dev" anywhere, in that case, picks the test servers, whose silence leaves
 // the delivered version, the compiled-in package and no channel; all is
-// recorded.  The install information is asked for before the version and
-// channel are known; events carry what the backend said.
+// recorded.  The start-up queries are queued: the install information is
+// asked for before the version and channel are known, the channel with the
+// version it brought, and an event queued behind them carries what the
+// backend said.
 TEST_F(Context, ParametersPickTheServersAndTheAnswersShapeTheRun) {
     const char* const rows[] = {
         "", "setup_10086.exe dev", "-dev", "/devtest", "x_dev1.exe", "DEV", "Dev setup"};
     std::string prod = server.url() + "/prod", test = server.url() + "/test";
-    InstallerContext context;
+    std::unique_ptr<InstallerContext> context;
     for (size_t i = 0; i < std::size(rows); ++i) {
         std::string id = i % 2 ? "10086" : "", arguments = rows[i];
-        context = InstallerContext();
-        context.applyLaunchParameters(id, arguments,
-                                      {{prod, prod + "/p.rar"}, {test, test + "/t.rar"}});
+        context = std::make_unique<InstallerContext>();
+        context->applyLaunchParameters(id, arguments,
+                                       {{prod, prod + "/p.rar"}, {test, test + "/t.rar"}});
         bool dev = arguments.find("dev") != std::string::npos;
+        install::PackageFacts package = context->announcedPackage().get();
+        ASSERT_TRUE(context->finishRequests(install::kNoDeadline));
         std::string promoteId = i % 2 ? id : "guanwang", channel = dev ? "" : "oppo";
-        EXPECT_EQ(context.devMode, dev) << arguments;
-        EXPECT_EQ(context.packageUrl, dev ? test + "/t.rar" : "http://mirror.example/other.rar");
-        EXPECT_EQ(context.getSize(), dev ? "350.00MB" : "1.50GB");
+        EXPECT_EQ(context->devMode, dev) << arguments;
+        EXPECT_EQ(package.url, dev ? test + "/t.rar" : "http://mirror.example/other.rar");
+        EXPECT_EQ(package.announced, !dev);
+        EXPECT_EQ(context->getSize(), dev ? "350.00MB" : "1.50GB");
         std::string recorded;
         for (const char* name : {"promoteId", "devMode", "version", "channel", "logOpen"}) {
-            recorded += readRegistryString(kKey, name) + ",";
+            recorded += platform::readRegistryString(kKey, name) + ",";
         }
         EXPECT_EQ(recorded, promoteId + (dev ? ",1,," : ",0,2.3.1,") + channel + ",1,")
             << arguments;
-        EXPECT_EQ(readFile(paramDataFile()), std::string(dev ? "TRUE,2.0.1," : "FALSE,2.3.1,") +
-                                                 "1," + context.pcId + "," + context.systemVersion +
-                                                 "," + promoteId + "," + channel + ",1,");
+        EXPECT_EQ(readFile(paramDataFile()),
+                  std::string(dev ? "TRUE,2.0.1," : "FALSE,2.3.1,") + "1," + context->pcId + "," +
+                      context->systemVersion + "," + promoteId + "," + channel + ",1,");
     }
-    context.reportEvent(0, "pc_show_install");
+    context->reportEvent(0, "pc_show_install");
+    ASSERT_TRUE(context->finishRequests(install::kNoDeadline));
     std::vector<testsupport::SeenRequest> seen = server.requests();
     EXPECT_EQ(seen[0].get_param_value("apkVersionName") + seen[0].get_param_value("apkChannel") +
                   seen[1].get_param_value("apkVersionName") + seen[1].get_param_value("apkChannel"),
               "2.0.1guanwang2.3.1guanwang");
-    EXPECT_EQ(seen[1].get_param_value("phoneOsVersion"), context.systemVersion);
+    EXPECT_EQ(seen[1].get_param_value("phoneOsVersion"), context->systemVersion);
     EXPECT_EQ(seen.back().path + " " + seen.back().get_header_value("promoteid"),
               "/prod/v1/app/operationLog/saveLog guanwang");
     EXPECT_EQ(seen.back().body,
-              backend::buildEventBody({"oppo", "1", "2.3.1", context.pcId, context.systemVersion},
+              backend::buildEventBody({"oppo", "1", "2.3.1", context->pcId, context->systemVersion},
                                       0, "pc_show_install"));
 }
 
@@ -199,16 +208,16 @@ TEST_F(Context, AnInstalledProductStartsOnlyWhenEverythingMatches) {
     ASSERT_TRUE(testsupport::installPathRecorder(exe));
     testing::internal::CaptureStderr();
     EXPECT_FALSE(InstallerContext().launchInstalledIfPresent()) << "clean machine";
-    writeRegistryString(kKey, "DisplayPath", exe);
-    writeRegistryString(kKey, "version", "2.0.2");
+    platform::writeRegistryString(kKey, "DisplayPath", exe);
+    platform::writeRegistryString(kKey, "version", "2.0.2");
     InstallerContext beforeTheBackend;
-    writeRegistryString(kKey, "version", "2.0.1");
+    platform::writeRegistryString(kKey, "version", "2.0.1");
     EXPECT_FALSE(beforeTheBackend.launchInstalledIfPresent());
     for (const char* recorded : {"2.0.2", "2.0", ""}) {
-        writeRegistryString(kKey, "version", recorded);
+        platform::writeRegistryString(kKey, "version", recorded);
         EXPECT_FALSE(InstallerContext().launchInstalledIfPresent()) << recorded;
     }
-    writeRegistryString(kKey, "version", "2.0.1");
+    platform::writeRegistryString(kKey, "version", "2.0.1");
     std::filesystem::rename(std::filesystem::u8path(exe), std::filesystem::u8path(exe + ".gone"));
     EXPECT_FALSE(InstallerContext().launchInstalledIfPresent()) << "file gone";
     std::filesystem::create_directory(std::filesystem::u8path(exe));

@@ -18,6 +18,8 @@ using faulttest::kPackagePath;
 using faulttest::Package;
 using testsupport::BackendProcess;
 using testsupport::readFile;
+
+using namespace install;
 using namespace std::chrono_literals;
 
 // Sizes around the backend's 64 KiB send chunks.
@@ -90,10 +92,10 @@ TEST_P(DownloadFault, EndsInstalledOrFailedWithNothingRegistered) {
     std::string product = productFolderFor(env.root + "/install");
     std::filesystem::create_directories(product);
     testsupport::writeFile(archivePathFor(product), "left by an earlier run");
-    std::vector<int> percents;
-    InstallOutcome outcome =
-        faulttest::runInstall(backend.url(), product, {row.slice, 5ms, row.attempts},
-                              backend.url() + row.path, &percents);
+    faulttest::RunResult run =
+        faulttest::runInstall(backend.url() + row.path, product, {row.slice, 5ms, row.attempts});
+    const InstallOutcome& outcome = run.outcome;
+    const std::vector<int>& percents = run.percents;
     EXPECT_EQ(outcome.failure, row.ends) << failureReason(outcome) << "\n" << backend.log();
 
     // An error status leaves the archive as it was, a 200 replaces it, a 206
@@ -125,11 +127,11 @@ TEST_P(DownloadFault, EndsInstalledOrFailedWithNothingRegistered) {
     if (row.ends == kInstalled) {
         EXPECT_TRUE(!sizeKnown || (!percents.empty() && percents.back() == 100));
         faulttest::expectInstalled(product, package);
-        EXPECT_EQ(backend.eventNames(), std::vector<std::string>{"pc_install_success"});
+        EXPECT_EQ(run.events, std::vector<std::string>{"pc_install_success"});
         return;
     }
     faulttest::expectDownloadFailedCleanly(product, env.desktop, package);
-    EXPECT_TRUE(backend.eventNames().empty());
+    EXPECT_TRUE(run.events.empty());
     if (row.ends == InstallFailure::PackageUnavailable) {
         // The backend logs an answer once it has gone out.
         for (int wait = 0; wait < 100 && faulttest::packageRequests(backend.log()).size() < 5;
@@ -159,14 +161,14 @@ TEST(RefusedAddress, EndsTheDownloadWithoutAPackageRequest) {
                                    "gopher" + server + "/_QUIT%0D%0AHELO",
                                    backend.url() + kPackagePath + "\r\nX-Injected: 1"}) {
         std::string product = productFolderFor(env.root + "/install");
-        InstallOutcome outcome = faulttest::runInstall(backend.url(), product, {10s, 5ms, 50}, url);
-        EXPECT_EQ(outcome.failure, InstallFailure::AddressRefused) << url;
+        faulttest::RunResult run = faulttest::runInstall(url, product, {10s, 5ms, 50});
+        EXPECT_EQ(run.outcome.failure, InstallFailure::AddressRefused) << url;
+        EXPECT_TRUE(run.events.empty());
         faulttest::expectDownloadFailedCleanly(product, env.desktop, package);
     }
     EXPECT_GE(backend.requests("GET /loop"), 5);
     EXPECT_LE(backend.requests("GET /loop"), 5 * 11);
     EXPECT_EQ(backend.requests(std::string("GET ") + kPackagePath), 0);
-    EXPECT_TRUE(backend.eventNames().empty());
 }
 
 // A resumed request at or past the end of the package gets the backend's 416
@@ -179,14 +181,15 @@ TEST(CompleteFile, RangeNotSatisfiableIsDoneOnlyWhenTheSizeMatches) {
     ASSERT_TRUE(backend.ready());
     DownloadRequest request;
     request.url = backend.url() + kPackagePath;
-    std::string archive = env.root + "/archive.rar";
+    request.archivePath = env.root + "/archive.rar";
+    request.timing = {10s, 5ms, 1};
+    request.resume = true;
+    request.identity = "the package\n";
     for (const std::string& onDisk : {package.bytes, package.bytes + "x"}) {
-        testsupport::writeFile(archive, onDisk);
-        DownloadState download(request);
-        download.archive = platform::openFileForAppend(archive);
-        EXPECT_EQ(transferOnce(download).done, onDisk == package.bytes) << onDisk.size();
-        platform::closeFile(download.archive);
-        EXPECT_TRUE(readFile(archive) == onDisk);
+        testsupport::writeFile(request.archivePath, onDisk);
+        testsupport::writeFile(downloadRecordPath(request.archivePath), request.identity);
+        EXPECT_EQ(downloadPackage(request).outcome.ok(), onDisk == package.bytes) << onDisk.size();
+        EXPECT_TRUE(readFile(request.archivePath) == onDisk);
     }
     EXPECT_TRUE(backend.logHas("status=416"));
 }

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <regex>
 
+#include "install/registration.h"
 #include "tests/support/backend_process.h"
 
 namespace faulttest {
@@ -13,8 +14,16 @@ using testsupport::readFile;
 
 namespace {
 
+// Stands in for the installer context: records the events a run reports.
+struct RecordingBackend : InstallBackend {
+    std::string fetchText(const std::string&, Deadline) override { return {}; }
+    void reportEvent(int, const std::string& btnId) override { events.push_back(btnId); }
+    std::vector<std::string> events;
+};
+
 struct RecordingObserver : InstallObserver {
     void onProgress(int percent, double) override { percents.push_back(percent); }
+    void onEntryUnpacked(const std::string&) override {}
     void onFinished() override { ends.emplace_back(); }
     void onFailed(const InstallOutcome& outcome) override { ends.push_back(outcome); }
     std::vector<int> percents;
@@ -35,25 +44,21 @@ Package makePackage(const std::string& folder, std::size_t payloadBytes, Payload
     return package;
 }
 
-InstallOutcome runInstall(const std::string& backend, const std::string& productFolder,
-                          const DownloadTiming& timing, const std::string& url,
-                          std::vector<int>* percents) {
-    InstallerContext context;
-    context.apiBaseUrl = backend;
+RunResult runInstall(const std::string& packageUrl, const std::string& productFolder,
+                     const DownloadTiming& timing) {
+    RecordingBackend backend;
     InstallPlan plan;
     plan.productFolder = productFolder;
-    plan.packageUrl = url.empty() ? backend + kPackagePath : url;
+    plan.registryKey = kProductKey;
+    plan.package = knownPackage({packageUrl, -1, "", "2.0.1", true});
     plan.timing = timing;
     auto observer = std::make_unique<RecordingObserver>();
     const RecordingObserver& heard = *observer;
-    InstallRun run(context, plan, std::move(observer));
-    InstallOutcome outcome = run.run();
+    InstallRun run(plan, backend, std::move(observer));
+    RunResult result{run.run(), heard.percents, backend.events};
     EXPECT_EQ(heard.ends.size(), 1u) << "exactly one end is reported";
-    EXPECT_TRUE(heard.ends.empty() || heard.ends[0].failure == outcome.failure);
-    if (percents) {
-        *percents = heard.percents;
-    }
-    return outcome;
+    EXPECT_TRUE(heard.ends.empty() || heard.ends[0].failure == result.outcome.failure);
+    return result;
 }
 
 std::vector<Served> packageRequests(const std::string& backendLog) {
@@ -76,14 +81,14 @@ void expectInstalled(const std::string& productFolder, const Package& package) {
             << name << ": " << installed.size() << " bytes instead of " << content.size();
     }
     EXPECT_FALSE(std::filesystem::exists(archivePathFor(productFolder)));
-    EXPECT_EQ(readRegistryString(kProductRegistryKey, "DisplayPath"),
+    EXPECT_EQ(platform::readRegistryString(kProductKey, "DisplayPath"),
               mainExecutableIn(productFolder));
 }
 
 void expectDownloadFailedCleanly(const std::string& productFolder, const std::string& desktop,
                                  const Package& package) {
-    EXPECT_EQ(readRegistryString(kProductRegistryKey, "DisplayPath"), "");
-    EXPECT_EQ(readRegistryString(kUninstallRegistryKey, "DisplayName"), "");
+    EXPECT_EQ(platform::readRegistryString(kProductKey, "DisplayPath"), "");
+    EXPECT_EQ(platform::readRegistryString(kUninstallRegistryKey, "DisplayName"), "");
     EXPECT_FALSE(std::filesystem::exists(desktop + "/" +
                                          platform::shortcutFileName("hobnar语音文字转换器")));
     std::error_code ec;

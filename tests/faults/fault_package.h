@@ -15,7 +15,10 @@
 
 namespace faulttest {
 
+using namespace install;
+
 constexpr const char* kPackagePath = "/client/win/mainprogram/win-ia32-unpacked.rar";
+constexpr const char* kProductKey = "SOFTWARE\\ZorozAvuzado";
 // Short pauses and few attempts: a case takes seconds, not the real schedule.
 inline const DownloadTiming kShortTiming{std::chrono::seconds(10), std::chrono::milliseconds(5), 3};
 
@@ -33,13 +36,18 @@ struct Package {
 Package makePackage(const std::string& folder, std::size_t payloadBytes,
                     Payload kind = Payload::Random);
 
-// One whole install run into productFolder on this thread, its success event
-// sent to `backend`, the package fetched from `url` (default: the backend's
-// package).  Fails the test unless exactly one end, the returned one, is
-// reported; `percents` gets the progress reported.
-InstallOutcome runInstall(const std::string& backend, const std::string& productFolder,
-                          const DownloadTiming& timing = kShortTiming, const std::string& url = "",
-                          std::vector<int>* percents = nullptr);
+// What one install run did: its end, the progress and the events it reported.
+struct RunResult {
+    InstallOutcome outcome;
+    std::vector<int> percents;
+    std::vector<std::string> events;
+};
+// One whole install run into productFolder on this thread, the package fetched
+// from `packageUrl`, its events recorded instead of sent (the backend adds
+// nothing to them here).  Fails the test unless exactly one end, the returned
+// one, is reported.
+RunResult runInstall(const std::string& packageUrl, const std::string& productFolder,
+                     const DownloadTiming& timing = kShortTiming);
 
 // A package request as the backend logged it.
 struct Served {

@@ -21,6 +21,8 @@ namespace fs = std::filesystem;
 using faulttest::Hostile;
 using faulttest::Package;
 using testsupport::readFile;
+
+using namespace install;
 using testsupport::writeFile;
 using namespace std::chrono_literals;
 
@@ -131,7 +133,7 @@ const FolderRow kRows[] = {
     {"ALockedRegistryStoreCostsOneWait", Served::Product, InstallFailure::RegistrationFailed,
      [](FolderCase& t) {
          testsupport::setEnv("HOBNAR_REGISTRY_BUSY_MS", "700");
-         ASSERT_TRUE(writeRegistryString("SOFTWARE\\Other", "made", "1"));
+         ASSERT_TRUE(platform::writeRegistryString("SOFTWARE\\Other", "made", "1"));
          t.make(Hostile::LockedStore, t.registryDb);
      }},
 };
@@ -171,7 +173,9 @@ TEST_P(FolderCase, NothingOutsideChangesAndAFailureKeepsTheEarlierProduct) {
     std::map<std::string, std::string> before = snapshot(product);
 
     auto start = std::chrono::steady_clock::now();
-    InstallOutcome outcome = faulttest::runInstall(backend.url(), product);
+    faulttest::RunResult run =
+        faulttest::runInstall(backend.url() + faulttest::kPackagePath, product);
+    const InstallOutcome& outcome = run.outcome;
     auto took = std::chrono::steady_clock::now() - start;
 
     EXPECT_EQ(outcome.failure, row.ends) << failureReason(outcome);
@@ -194,8 +198,8 @@ TEST_P(FolderCase, NothingOutsideChangesAndAFailureKeepsTheEarlierProduct) {
         }
         return;
     }
-    EXPECT_EQ(readRegistryString(kProductRegistryKey, "DisplayPath"), "");
-    EXPECT_TRUE(backend.eventNames().empty()) << "no success reported";
+    EXPECT_EQ(platform::readRegistryString(faulttest::kProductKey, "DisplayPath"), "");
+    EXPECT_TRUE(run.events.empty()) << "no success reported";
     if (row.ends == InstallFailure::RegistrationFailed) {
         EXPECT_TRUE(readFile(env.registryDb) == storeBefore) << "the store was changed";
         // One wait for the locked store, not one per value.
@@ -210,7 +214,8 @@ TEST_P(FolderCase, NothingOutsideChangesAndAFailureKeepsTheEarlierProduct) {
         ASSERT_TRUE(backend.logHas(std::string("GET ") + faulttest::kPackagePath));
         EXPECT_EQ(backend.requests(std::string("GET ") + faulttest::kPackagePath), 1);
         ASSERT_TRUE(faulttest::makeHostile(Hostile::SmallDisk, installFolder, "8388608"));
-        EXPECT_TRUE(faulttest::runInstall(backend.url(), product).ok());
+        EXPECT_TRUE(
+            faulttest::runInstall(backend.url() + faulttest::kPackagePath, product).outcome.ok());
         faulttest::expectInstalled(product, package);
     }
     if (row.ends == InstallFailure::AnotherInstallRunning ||

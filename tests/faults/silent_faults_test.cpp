@@ -21,6 +21,7 @@ using testsupport::ChildProcess;
 using testsupport::hostPath;
 using testsupport::readFile;
 
+using namespace install;
 const int kTestPort = 18080;
 
 enum class Signature { None, Good, Wrong, OfOtherBytes };

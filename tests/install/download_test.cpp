@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "install/download.h"
+#include "install/response.h"
+
+using namespace install;
 
 namespace {
 

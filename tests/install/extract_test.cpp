@@ -10,11 +10,24 @@
 #include "tests/support/child_process.h"
 #include "tests/support/test_env.h"
 
+using namespace install;
 using testsupport::nativePath;
 using testsupport::readFile;
 namespace fs = std::filesystem;
 
 namespace {
+
+// The names extraction hands over, a line each.
+struct NameLines {
+    EntryCallback callback() {
+        return [this](const std::string& name) {
+            text += name + "\n";
+            return true;
+        };
+    }
+    std::string str() const { return text; }
+    std::string text;
+};
 
 TEST(EntryPaths, OnlyRelativeNamesWithoutParentSteps) {
     for (const char* name :
@@ -129,9 +142,9 @@ TEST_P(ArchiveTable, StopsAtTheFirstBadEntry) {
     testsupport::writeFile(outside, "untouched");
     ASSERT_NO_FATAL_FAILURE(row.make(*this));
     std::string before = readFile(archive);
-    std::ostringstream names;
+    NameLines names;
     testing::internal::CaptureStderr();
-    ExtractResult result = extractArchive(archive, product, names);
+    ExtractResult result = extractArchive(archive, product, names.callback());
     std::string log = testing::internal::GetCapturedStderr();
 
     EXPECT_EQ(result.status, row.status) << describeExtractStatus(result.status);
@@ -174,8 +187,8 @@ TEST_F(Extraction, NestedFoldersAndWideNamesLandUnderTheProductFolder) {
     // Everything below the source folder, paths stored relative to it, links kept.
     rar({"a", "-idq", "-r", "-ep1", "-ol", archive, testsupport::hostPath(source) + "/*"});
 
-    std::ostringstream names;
-    ExtractResult result = extractArchive(archive, product, names);
+    NameLines names;
+    ExtractResult result = extractArchive(archive, product, names.callback());
     EXPECT_TRUE(result.ok()) << describeExtractStatus(result.status);
     for (const auto& [name, content] : files) {
         EXPECT_TRUE(readFile(product + "/" + name) == content) << name;

@@ -1,7 +1,9 @@
 // Where the product goes, the free space shown for it, what is registered.
 #include "install/install.h"
+#include "install/registration.h"
 #include "tests/support/test_env.h"
 
+using namespace install;
 using testsupport::nativePath;
 
 namespace {
@@ -14,7 +16,7 @@ TEST(InstallLocation, FolderAndPathBuilders) {
         {"/媒体/我的 程序", "/媒体/我的 程序/win-ia32-unpacked/hobnarAudio.exe"},
     };
     for (const auto& [chosen, mainExecutable] : rows) {
-        EXPECT_EQ(mainExecutableIn(productFolderFor(trimInstallFolder(nativePath(chosen)))),
+        EXPECT_EQ(mainExecutableIn(productFolderFor(nativePath(chosen))),
                   nativePath(mainExecutable));
     }
     EXPECT_EQ(archivePathFor(productFolderFor(nativePath("/opt"))),
@@ -59,14 +61,12 @@ TEST_F(Installed, SevenRegistryValuesForTheProductFolder) {
         {uninstall, "UninstallString", folder + nativePath("/unInstall.exe")},
         {"SOFTWARE\\ZorozAvuzado", "DisplayPath", folder + nativePath("/hobnarAudio.exe")},
     };
-    InstallerContext context;
-    context.version = "2.0.1";
-    writeUninstallEntries(context, folder);
+    EXPECT_TRUE(writeUninstallEntries(folder, "2.0.1", "SOFTWARE\\ZorozAvuzado"));
     for (const auto& value : expected) {
         EXPECT_EQ(platform::registryRead(value[0], value[1]), value[2]) << value[1];
     }
-    context.version.clear();  // an empty value, not a missing one
-    writeUninstallEntries(context, folder);
+    // An empty value, not a missing one.
+    EXPECT_TRUE(writeUninstallEntries(folder, "", "SOFTWARE\\ZorozAvuzado"));
     EXPECT_EQ(platform::registryRead(kUninstallRegistryKey, "DisplayVersion"), std::string());
 }
 

@@ -4,6 +4,7 @@
 #include "tests/support/child_process.h"
 #include "tests/support/test_env.h"
 
+using namespace install;
 using testsupport::hostPath;
 using testsupport::readFile;
 using testsupport::runTool;

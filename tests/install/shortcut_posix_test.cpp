@@ -6,9 +6,10 @@
 #include <regex>
 
 #include "install/install.h"
-#include "install/shortcut.h"
+#include "install/registration.h"
 #include "tests/support/test_env.h"
 
+using namespace install;
 using testsupport::setEnv;
 namespace fs = std::filesystem;
 
@@ -43,8 +44,9 @@ TEST_F(Shortcut, UserDesktopFirstThenTheCommonOneNeverBesideTheRoot) {
     EXPECT_FALSE(createShortcut(target, unwritable, ""));
     EXPECT_FALSE(fs::exists("/" + platform::shortcutFileName(kDisplayName)));
 
-    writeRegistryString("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                        "Common Desktop", "/srv/公共桌面/");
+    platform::writeRegistryString(
+        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "Common Desktop",
+        "/srv/公共桌面/");
     setEnv("XDG_DESKTOP_DIR", nullptr);
     setEnv("HOME", nullptr);
     links = shortcutLinkPaths();

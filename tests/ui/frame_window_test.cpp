@@ -16,6 +16,9 @@
 #include "ui/frame_window.h"
 
 using namespace DuiLib;
+using namespace ui;
+using context::InstallerContext;
+using install::InstallFailure;
 using testsupport::BackendProcess;
 using testsupport::IsolatedTest;
 using testsupport::nativePath;
@@ -50,8 +53,8 @@ class FrameWindow : public IsolatedTest {
         context.packageUrl = backendProcess->url() + kPackagePath;
         CPaintManagerUI::SetResourcePath(skinFolder.c_str());
         window = new CFrameWindowWnd();
-        hWnd = window->Create(nullptr, "安装包下载器", 0x10CF0000, 0x100, CW_USEDEFAULT,
-                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr);
+        hWnd = window->Create(nullptr, kMainWindowTitle, kMainWindowStyle, kMainWindowExStyle,
+                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr);
         ASSERT_NE(hWnd, nullptr);
     }
 
@@ -80,7 +83,11 @@ class FrameWindow : public IsolatedTest {
         return true;
     }
 
-    std::vector<std::string> events() { return backendProcess->eventNames(); }
+    // The events the backend stored, once everything queued has been sent.
+    std::vector<std::string> events() {
+        EXPECT_TRUE(InstallerContext::instance().finishRequests(install::kNoDeadline));
+        return backendProcess->eventNames();
+    }
     // The backend logs a request once its answer has gone out.
     int packageRequests() { return backendProcess->requests(std::string("GET ") + kPackagePath); }
 
@@ -94,7 +101,10 @@ class FrameWindow : public IsolatedTest {
 
 TEST_F(FrameWindow, StartAndCustomPagesTheAgreementAndTheirEvents) {
     open();
-    EXPECT_STREQ(find("spaceRequired")->GetText(), "0.00MB") << "the size of the served package";
+    // The size of the served package, whenever its answer comes.
+    EXPECT_TRUE(pumpUntil([&] {
+        return std::string(find("spaceRequired")->GetText()) == "0.00MB";
+    })) << find("spaceRequired")->GetText();
     EXPECT_STREQ(find("installPath")->GetText(),
                  (env.dataHome + nativePath("/win-ia32-unpacked")).c_str());
     EXPECT_EQ(GetWindowLongA(hWnd, GWL_STYLE) & static_cast<LONG>(WS_CAPTION), 0);
@@ -251,8 +261,9 @@ TEST_F(FrameWindow, ARunOutlivesItsWindowWithoutTouchingIt) {
     open();
     click("startInstallBtn1");
     DestroyWindow(hWnd);
-    ASSERT_TRUE(pumpUntil(
-        [] { return readRegistryString("SOFTWARE\\ZorozAvuzado", "DisplayPath") != ""; }));
+    ASSERT_TRUE(pumpUntil([] {
+        return platform::readRegistryString("SOFTWARE\\ZorozAvuzado", "DisplayPath") != "";
+    }));
     EXPECT_EQ(PumpMessages(), 0);
 }
 
