@@ -29,6 +29,23 @@ TEST(CommandLine, OwnOptionsLeaveTheRestAsArgumentText) {
         // The Windows installer forms, /D= taking the rest of the line.
         {{"/S", "dev", "/D=C:\\My", "dev", "x"}, true, "C:\\My dev x", "dev", ""},
         {{"/S", "/LOG=", "x"}, true, "", "", "--log needs a file"},
+        {{"--timeout=60"}, false, "", "", "--timeout goes with --silent"},
+        {{"/S", "--timeout"}, true, "", "", "--timeout needs =SECONDS"},
+        {{"/S", "/TIMEOUT=0"},
+         true,
+         "",
+         "",
+         "--timeout needs a whole number of seconds from 1 to 31622400"},
+        {{"/S", "--timeout=31622401"},
+         true,
+         "",
+         "",
+         "--timeout needs a whole number of seconds from 1 to 31622400"},
+        {{"/S", "--timeout=1e3"},
+         true,
+         "",
+         "",
+         "--timeout needs a whole number of seconds from 1 to 31622400"},
     };
     for (const Row& row : rows) {
         CommandLine line = parseCommandLine(row.arguments);
@@ -39,6 +56,11 @@ TEST(CommandLine, OwnOptionsLeaveTheRestAsArgumentText) {
     }
     EXPECT_EQ(parseCommandLine({"--log=/tmp/a b.log", "/S"}).logFile, "/tmp/a b.log");
     EXPECT_EQ(parseCommandLine({"/LOG=C:\\x.log"}).logFile, "C:\\x.log");
+    EXPECT_EQ(parseCommandLine({"/S", "/TIMEOUT=31622400"}).timeout,
+              std::chrono::seconds(31622400));
+    EXPECT_EQ(parseCommandLine({"--silent", "--timeout=90", "dev"}).timeout,
+              std::chrono::seconds(90));
+    EXPECT_FALSE(parseCommandLine({"--silent", "dev"}).timeout);
     EXPECT_TRUE(parseCommandLine({"--help"}).help);
     EXPECT_TRUE(parseCommandLine({"--version"}).version);
     EXPECT_NE(usageText().find("--silent"), std::string::npos);

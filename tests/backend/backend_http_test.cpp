@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "backend/backend.h"
+#include "backend/sender.h"
 #include "tests/support/backend_process.h"
 #include "tests/support/local_server.h"
 #include "tests/support/test_env.h"
@@ -147,6 +148,39 @@ TEST_F(Transport, APostToABackendThatNeverAnswersEnds) {
     testsupport::BackendProcess stalled(env.root, env.root + "/package.rar", 0, {"--stall", "60"});
     ASSERT_TRUE(stalled.ready()) << stalled.log();
     EXPECT_EQ(backend::postJson("7", stalled.url() + "/v1/app/operationLog/saveLog", "{}"), "");
+}
+
+// The sender keeps the order it was given; at its deadline it drops what is
+// left, with one line, ends the request in flight at once and takes nothing
+// more.
+TEST_F(Transport, TheSenderKeepsItsOrderAndGivesUpAtItsDeadline) {
+    testsupport::writeFile(env.root + "/package.rar", "x");
+    testsupport::BackendProcess stalled(env.root, env.root + "/package.rar", 0, {"--stall", "60"});
+    ASSERT_TRUE(stalled.ready()) << stalled.log();
+    std::vector<std::string> ran;  // the sender's thread only, until it is gone
+    auto sender = std::make_unique<backend::Sender>();
+    for (const char* body : {"1", "2", "3"}) {
+        sender->post([&ran, this, body] {
+            ran.push_back(backend::postJson("7", server.url() + "/echo", body));
+        });
+    }
+    EXPECT_TRUE(sender->drain(std::chrono::steady_clock::now() + std::chrono::seconds(20)));
+    const std::atomic<bool>* abandon = sender->abandonFlag();
+    sender->post([&ran, &stalled, abandon] {
+        backend::httpGet("7", stalled.url() + "/stalled", abandon);
+        ran.push_back("abandoned");
+    });
+    sender->post([&ran] { ran.push_back("dropped"); });
+    auto start = std::chrono::steady_clock::now();
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(sender->drain(start + std::chrono::milliseconds(300)));
+    sender->post([&ran] { ran.push_back("too late"); });
+    sender.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find(
+                  "2 backend request(s) not sent in time were dropped"),
+              std::string::npos);
+    EXPECT_EQ(ran, (std::vector<std::string>{"1", "2", "3", "abandoned"}));
 }
 
 }  // namespace

@@ -52,11 +52,15 @@ const CheckRow kRows[] = {
 
 class SilentFaults : public testsupport::IsolatedTest {
   protected:
-    std::unique_ptr<ChildProcess> startInstaller(bool signedProgram, const std::string& log = "") {
+    std::unique_ptr<ChildProcess> startInstaller(bool signedProgram, const std::string& log = "",
+                                                 const std::string& timeout = "") {
         std::vector<std::string> argv = {
             signedProgram ? HOBNAR_SIGNED_SETUP_PROGRAM : HOBNAR_SETUP_PROGRAM, "--silent", "dev"};
         if (!log.empty()) {
             argv.push_back("--log=" + log);
+        }
+        if (!timeout.empty()) {
+            argv.push_back("--timeout=" + timeout);
         }
         return std::make_unique<ChildProcess>(argv, env.root + "/setup.out",
                                               env.root + "/setup.err");
@@ -110,24 +114,47 @@ INSTANTIATE_TEST_SUITE_P(Silent, PackageChecks, ::testing::ValuesIn(kRows),
                              return std::string(row.param.name);
                          });
 
-// A killed run leaves its partial archive and the record of which package it
-// is part of; the next run continues it exactly where it ends.  Its log tells
-// the whole story.
-TEST_F(SilentFaults, KilledDuringTheDownloadThenStartedAgainContinues) {
+// Ended by --timeout: at the deadline, however the backend behaves (here it
+// never answers), with its own status and reason.
+TEST_F(SilentFaults, ATimeoutEndsARunWhoseBackendNeverAnswers) {
+    testsupport::writeFile(env.root + "/package.rar", "x");
+    BackendProcess backend(env.root, env.root + "/package.rar", kTestPort, {"--stall", "3600"});
+    ASSERT_TRUE(backend.ready());
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(startInstaller(false, "", "2")->wait(60), 16);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(12));
+    EXPECT_NE(readFile(env.root + "/setup.err").find("did not finish within --timeout"),
+              std::string::npos)
+        << readFile(env.root + "/setup.err");
+}
+
+// A run killed, or ended by its --timeout, in the middle of the download
+// leaves its partial archive and the record of which package it is part of;
+// the next run continues it exactly where it ends.  Its log tells the whole
+// story.
+class Interrupted : public SilentFaults, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(Interrupted, DuringTheDownloadThenStartedAgainContinues) {
+    bool byTimeout = GetParam();
     Package package = faulttest::makePackage(env.root, 600 * 1024);
     BackendProcess backend(env.root, package.path, kTestPort, {"--bandwidth", "300000"});
     ASSERT_TRUE(backend.ready());
 
-    auto setup = startInstaller(false);
+    auto setup = startInstaller(false, "", byTimeout ? "1" : "");
     std::string archive = archivePathFor(product());
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (readFile(archive).size() < 100 * 1024 && setup->running() &&
+    while (!byTimeout && readFile(archive).size() < 100 * 1024 && setup->running() &&
            std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    setup->kill(testsupport::kKillSignal);
-    ASSERT_EQ(setup->wait(30), 128 + testsupport::kKillSignal) << "the download ended first";
+    if (byTimeout) {
+        ASSERT_EQ(setup->wait(30), 16) << readFile(env.root + "/setup.err");
+    } else {
+        setup->kill(testsupport::kKillSignal);
+        ASSERT_EQ(setup->wait(30), 128 + testsupport::kKillSignal) << "the download ended first";
+    }
     std::string partial = readFile(archive);
+    EXPECT_GT(partial.size(), 0u);
     EXPECT_LT(partial.size(), package.bytes.size());
     faulttest::expectDownloadFailedCleanly(product(), env.desktop, package);
 
@@ -151,5 +178,10 @@ TEST_F(SilentFaults, KilledDuringTheDownloadThenStartedAgainContinues) {
             << text;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Silent, Interrupted, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& row) {
+                             return std::string(row.param ? "ByItsTimeout" : "Killed");
+                         });
 
 }  // namespace

@@ -308,8 +308,11 @@ std::string GuiTest::installerLog() const {
 }
 
 void GuiTest::startInstaller(const std::string& package, const std::vector<std::string>& options) {
-    backend = std::make_unique<testsupport::BackendProcess>(env.root, package, kDevPort, options);
-    ASSERT_TRUE(backend->ready()) << backend->log();
+    if (!package.empty()) {
+        backend =
+            std::make_unique<testsupport::BackendProcess>(env.root, package, kDevPort, options);
+        ASSERT_TRUE(backend->ready()) << backend->log();
+    }
     runInstaller();
     windowId = firstLine(runTool({"xdotool", "search", "--sync", "--onlyvisible", "--name",
                                   std::string("^") + kWindowTitle + "$"},

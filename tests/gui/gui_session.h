@@ -65,6 +65,7 @@ constexpr Point kTitleLabel{150, 20};
 constexpr Point kCloseButton{578, 20};
 constexpr Point kStartButton{300, 272};
 constexpr Point kBackButton{368, 354};
+constexpr Point kCustomLink{536, 365};
 constexpr Point kFailCloseButton{222, 310};
 }  // namespace at
 
@@ -114,8 +115,9 @@ class GuiTest : public testsupport::IsolatedTest {
     // The recording product (tests/support's, or the Windows build's), plus `padding` random bytes
     // (a capped download then takes a while), packed into package.rar; returns its path.
     std::string packProduct(size_t padding = 0);
-    // Serves `package` with the backend's fault `options`, runs
-    // `hobnar-setup dev` and waits for its start page (windowId, window).
+    // Serves `package` (none: no backend listens) with the backend's fault
+    // `options`, runs `hobnar-setup dev` and waits for its start page
+    // (windowId, window).
     void startInstaller(const std::string& package, const std::vector<std::string>& options = {});
     // `hobnar-setup dev` (once more), its output kept for installerLog().
     void runInstaller();

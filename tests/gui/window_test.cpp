@@ -82,4 +82,50 @@ TEST_F(InstallerWindow, EnterStartsTheInstallationAndEscEndsItMidway) {
     expectClosedWith({"pc_show_install", "pc_click_install", "pc_Installing", "pc_close_install"});
 }
 
+// The window never waits for the network: it is up and its clicks act while
+// the backend hangs, while nothing listens, or while events are slow; a
+// close ends the program within its sending time, after the events that
+// could still be sent, in order.
+struct NetworkRow {
+    const char* name;
+    bool listening;
+    std::vector<std::string> faults;
+};
+
+void PrintTo(const NetworkRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class OnAnyNetwork : public InstallerWindow, public ::testing::WithParamInterface<NetworkRow> {};
+
+TEST_P(OnAnyNetwork, TheWindowAnswersAndClosesAtOnce) {
+    const NetworkRow& row = GetParam();
+    ASSERT_NO_FATAL_FAILURE(startInstaller(row.listening ? packProduct() : "", row.faults));
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(click(window, at::kCustomLink));
+        ASSERT_TRUE(waitForPage(window, Page::CustomInstall, 10)) << installerLog();
+        ASSERT_TRUE(click(window, at::kBackButton));
+        ASSERT_TRUE(waitForPage(window, Page::Start, 10)) << installerLog();
+    }
+    ASSERT_TRUE(click(window, at::kCloseButton));
+    EXPECT_EQ(installer->wait(5), 0) << "the program outlived its sending time\n" << installerLog();
+    const std::vector<std::string> all = {"pc_show_install", "pc_install_custom",
+                                          "pc_install_custom", "pc_close_install"};
+    std::vector<std::string> stored = backend ? events() : std::vector<std::string>();
+    EXPECT_TRUE(std::equal(stored.begin(), stored.end(), all.begin(),
+                           all.begin() + static_cast<long>(std::min(stored.size(), all.size()))))
+        << "the events left out of order";
+    EXPECT_GE(stored.size(), row.faults.size() == 4 ? 2u : 0u) << "events that fit were dropped";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Network, OnAnyNetwork,
+    ::testing::Values(NetworkRow{"TheBackendNeverAnswers", true, {"--stall", "3600"}},
+                      NetworkRow{"NothingListens", false, {}},
+                      NetworkRow{
+                          "EventsAreSlow",
+                          true,
+                          {"--stall", "0.3", "--stall-path", "/v1/app/operationLog/saveLog"}}),
+    [](const ::testing::TestParamInfo<NetworkRow>& row) { return std::string(row.param.name); });
+
 }  // namespace

@@ -35,6 +35,43 @@ TEST(InstallLocation, GigabytesRoundedToTwoDecimals) {
     }
 }
 
+// The exit statuses of the README's table, and the words a reason is told in.
+TEST(Outcome, EveryReasonHasItsDocumentedExitStatus) {
+    using F = InstallFailure;
+    const std::pair<F, int> rows[] = {
+        {F::None, 0},
+        {F::FolderFailed, 3},
+        {F::FolderTooLong, 13},
+        {F::AnotherInstallRunning, 8},
+        {F::DownloadFailed, 4},
+        {F::PackageUnavailable, 4},
+        {F::AddressRefused, 12},
+        {F::DiskFull, 10},
+        {F::NotWritable, 11},
+        {F::ProductBusy, 11},
+        {F::UnrarMissing, 7},
+        {F::NotAnArchive, 5},
+        {F::DamagedPackage, 5},
+        {F::EncryptedPackage, 5},
+        {F::UnsafePackage, 5},
+        {F::MainProgramMissing, 5},
+        {F::RegistrationFailed, 9},
+        {F::DigestMismatch, 14},
+        {F::SignatureMissing, 15},
+        {F::SignatureMalformed, 15},
+        {F::SignatureInvalid, 15},
+        {F::TimedOut, 16},
+        {static_cast<F>(999), 4},
+    };
+    for (const auto& [failure, status] : rows) {
+        EXPECT_EQ(exitStatusOf(failure), status) << static_cast<int>(failure);
+    }
+    InstallOutcome refused{F::PackageUnavailable, 404, "http://h/p.rar\r\nX: 1"};
+    EXPECT_EQ(failureReason(refused),
+              "the package address answered HTTP 404: http://h/p.rar\\r\\nX: 1");
+    EXPECT_EQ(failurePageText(refused), "安装包下载失败，服务器拒绝了请求，状态码 HTTP 404。");
+}
+
 class Installed : public testsupport::IsolatedTest {};
 
 TEST_F(Installed, DiskSpaceOnTheVolumeWhereTheFolderIsOrWillBe) {

@@ -39,18 +39,20 @@ class FrameWindow : public IsolatedTest {
     }
 
     // The real backend on a port of its own serves `packageFile` (a few bytes
-    // that are no archive unless a test makes one) with its `faults`; the
-    // window has the build's skin, found from the test program as the
-    // installer finds its own.
-    void open(const std::vector<std::string>& faults = {}) {
+    // that are no archive unless a test makes one) with its `faults`, and is
+    // the one the launch queries ask, as the program's start-up does it (the
+    // built-in package address at `builtInPath`); the window has the build's
+    // skin, found from the test program as the installer finds its own.
+    void open(const std::vector<std::string>& faults = {},
+              const std::string& builtInPath = kPackagePath) {
         if (!platform::fileExists(packageFile)) {
             testsupport::writeFile(packageFile, "not an archive");
         }
         backendProcess = std::make_unique<BackendProcess>(env.root, packageFile, 0, faults);
         ASSERT_TRUE(backendProcess->ready()) << backendProcess->log();
-        InstallerContext& context = InstallerContext::instance();
-        context.apiBaseUrl = backendProcess->url();
-        context.packageUrl = backendProcess->url() + kPackagePath;
+        std::string url = backendProcess->url();
+        InstallerContext::instance().applyLaunchParameters(
+            "", "", {{url, url + builtInPath}, {url, url + builtInPath}});
         CPaintManagerUI::SetResourcePath(skinFolder.c_str());
         window = new CFrameWindowWnd();
         hWnd = window->Create(nullptr, kMainWindowTitle, kMainWindowStyle, kMainWindowExStyle,
@@ -219,10 +221,7 @@ TEST_F(FrameWindow, AMissingUnrarLibraryIsNamedAndARetryUsesTheArchive) {
         GTEST_SKIP() << "the UnRAR library cannot be hidden from this test here";
     }
     ASSERT_TRUE(testsupport::makeRarPackage(packageFile, testsupport::recordingProduct()));
-    platform::Sha256 digest;
     std::string package = testsupport::readFile(packageFile);
-    digest.add(package.data(), package.size());
-    InstallerContext::instance().packageSha256 = digest.hex();
     open();
     click("startInstallBtn1");
     ASSERT_TRUE(pumpUntil([&] { return page() == kFailedPage; }));
@@ -251,6 +250,36 @@ TEST_F(FrameWindow, AMissingUnrarLibraryIsNamedAndARetryUsesTheArchive) {
     EXPECT_EQ(events().back(), "pc_click_use");
     EXPECT_TRUE(pumpUntil(
         [&] { return std::filesystem::exists(env.dataHome + "/win-ia32-unpacked/started"); }));
+}
+
+// A click before the install information arrived starts the run, which
+// waits for it: the announced package when it comes (the built-in address
+// is wrong here), the built-in address when the query fails.
+TEST_F(FrameWindow, AClickBeforeTheInstallInformationWaitsForIt) {
+    const struct {
+        std::vector<std::string> faults;
+        const char* builtInPath;
+    } rows[] = {
+        {{"--stall", "1.5", "--stall-path", "/v1/app/client/getInstallInfo"}, "/nothing.rar"},
+        {{"--status", "/v1/app/client/getInstallInfo=500"}, kPackagePath},
+    };
+    ASSERT_TRUE(testsupport::makeRarPackage(packageFile, testsupport::recordingProduct()));
+    std::vector<std::string> expected;  // one event store for both
+    for (const auto& row : rows) {
+        open(row.faults, row.builtInPath);
+        click("startInstallBtn1");
+        EXPECT_EQ(page(), kInstallingPage);
+        // The backend logs a request once it has answered it.
+        EXPECT_TRUE(row.builtInPath == kPackagePath ||
+                    backendProcess->requests("GET /v1/app/client/getInstallInfo") == 0)
+            << "the click waited for the backend";
+        ASSERT_TRUE(pumpUntil([&] { return page() == kFinishedPage; })) << failReason();
+        expected.insert(expected.end(),
+                        {"pc_click_install", "pc_Installing", "pc_install_success"});
+        EXPECT_EQ(events(), expected);
+        DestroyWindow(hWnd);
+        std::filesystem::remove_all(env.dataHome);
+    }
 }
 
 // The run reports from its own thread; once the window is gone its posts are
