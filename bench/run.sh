@@ -8,14 +8,16 @@
 # (SHA-256, and the signature's BLAKE2b hash) against unchecked, the same
 # through a capped and cut link
 # (bytes transferred), extraction (engine vs unrar x, or rar x when unrar is
-# not installed), start-up until the window is mapped (Xvfb), peak resident
+# not installed), start-up until the window is mapped (Xvfb) with a backend
+# that answers, one that never answers and none listening, peak resident
 # memory of an unattended install, stripped program size.
 #
 # Environment: HOBNAR_BENCH_BUILD (build folder, default build-bench),
 # BENCH_RUNS (download and extraction runs each, default 5),
 # BENCH_CAPPED_RUNS (default 2; each takes ~35 s), BENCH_STARTUP_RUNS
-# (default 20).  The start-up and memory rows need the installer's test port
-# 18080 (hobnar-setup dev talks to it); the script waits for it to be free.
+# (default 20), BENCH_ROWS (startup: only the start-up rows).  The start-up
+# and memory rows need the installer's test port 18080 (hobnar-setup dev
+# talks to it); the script waits for it to be free.
 # These are measurements, never pass/fail tests: the exit status is 0 when
 # every row could be measured, whatever the numbers.
 set -euo pipefail
@@ -115,18 +117,19 @@ stop_backend() {
   wait "$backend_pid" 2>/dev/null || true
 }
 
-# start_test_backend NAME PACKAGE: a backend on the installer's test port,
-# which test runs of other checkouts may hold for a while.
+# start_test_backend NAME PACKAGE [FAULTS...]: a backend on the installer's
+# test port, which test runs of other checkouts may hold for a while.
 start_test_backend() {
-  local attempt
+  local attempt name=$1 package=$2
+  shift 2
   for attempt in $(seq 300); do
     if ! (exec 3<>"/dev/tcp/127.0.0.1/$test_port") 2>/dev/null; then
-      "$backend" --port "$test_port" --package "$2" --db "$work/$1.db" \
-        >"$work/$1.out" 2>"$work/$1.log" &
+      "$backend" --port "$test_port" --package "$package" --db "$work/$name.db" "$@" \
+        >"$work/$name.out" 2>"$work/$name.log" &
       backend_pid=$!
       pids+=($!)
       for _ in $(seq 100); do
-        grep -q '^hobnar-backend listening on ' "$work/$1.out" && return 0
+        grep -q '^hobnar-backend listening on ' "$work/$name.out" && return 0
         kill -0 "$backend_pid" 2>/dev/null || break
         sleep 0.1
       done
@@ -135,7 +138,18 @@ start_test_backend() {
     [ $((attempt % 20)) = 1 ] && say "waiting for port $test_port"
     sleep 1
   done
-  die "port $test_port stayed busy: $(cat "$work/$1.log")"
+  die "port $test_port stayed busy: $(cat "$work/$name.log")"
+}
+
+# wait_for_free_test_port: nothing listens on the installer's test port.
+wait_for_free_test_port() {
+  local attempt
+  for attempt in $(seq 300); do
+    (exec 3<>"/dev/tcp/127.0.0.1/$test_port") 2>/dev/null || return 0
+    [ $((attempt % 20)) = 1 ] && say "waiting for port $test_port"
+    sleep 1
+  done
+  die "port $test_port stayed busy"
 }
 
 # Sum of the body bytes the backend sent for the package route, from its
@@ -340,17 +354,42 @@ start_xvfb() {
   export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-session-bus"
 }
 
+# row_startup NAME: $startup_runs starts of `hobnar-setup dev` against
+# whatever answers on the test port; the median and range of the time until
+# the window is mapped go to NAME_ms and NAME_range.
 row_startup() {
-  start_xvfb
-  : >"$work/startup.txt"
-  local i out
+  local name=$1 i out
+  : >"$work/$name.txt"
   for i in $(seq "$startup_runs"); do
     fresh_home
-    out=$("$mapwatch" 安装包下载器 "$setup" dev) || die "no installer window mapped"
-    sed -n 's/^mapped_ms=//p' <<<"$out" >>"$work/startup.txt"
+    out=$("$mapwatch" 安装包下载器 "$setup" dev) || die "no installer window mapped ($name)"
+    sed -n 's/^mapped_ms=//p' <<<"$out" >>"$work/$name.txt"
   done
-  startup_ms=$(median <"$work/startup.txt")
-  startup_range=$(minmax <"$work/startup.txt")
+  printf -v "${name}_ms" '%s' "$(median <"$work/$name.txt")"
+  printf -v "${name}_range" '%s' "$(minmax <"$work/$name.txt")"
+}
+
+# The window's start on three networks: a backend that answers, one that
+# accepts and never answers (a hung load balancer), and none at all.
+rows_startup() {
+  start_xvfb
+  start_test_backend startup "$work/package.rar"
+  say "start-up: $startup_runs runs each, answering, hung and absent backend"
+  row_startup startup
+  stop_backend
+  start_test_backend hung "$work/package.rar" --stall 3600
+  row_startup hung
+  stop_backend
+  wait_for_free_test_port
+  row_startup absent
+}
+
+startup_table_rows() {
+  cat <<ROWS
+| start-up to mapped window (median of $startup_runs) | ${startup_ms} ms (${startup_range}) | | ${startup_ms} ms | < 150 ms | $(verdict "$startup_ms" 149.999) |
+| the same with a backend that never answers | ${hung_ms} ms (${hung_range}) | | ${hung_ms} ms | < 200 ms | $(verdict "$hung_ms" 199.999) |
+| the same with nothing listening | ${absent_ms} ms (${absent_range}) | | ${absent_ms} ms | < 200 ms | $(verdict "$absent_ms" 199.999) |
+ROWS
 }
 
 # peak_rss PACKAGE: VmHWM of one unattended install, in KiB, from GNU time.
@@ -391,6 +430,17 @@ row_size() {
 }
 
 # ---- run ------------------------------------------------------------------------------
+if [ "${BENCH_ROWS:-all}" = startup ]; then
+  # Only the start-up rows (a minute, not half an hour): a small package.
+  printf '#!/bin/sh\n' >"$work/hobnarAudio.exe"
+  (cd "$work" && rar a -idq package.rar hobnarAudio.exe)
+  rows_startup
+  printf '\nhobnar-setup start-up, %s, %s cores\n\n' "$(date -u '+%Y-%m-%d %H:%M UTC')" "$(nproc)"
+  echo "| row | hobnar-setup | reference | result | target | |"
+  echo "|---|---|---|---|---|---|"
+  startup_table_rows
+  exit 0
+fi
 say "making the ${package_mib} MiB package"
 make_package
 package_bytes=$(stat -c %s "$work/package.rar")
@@ -410,10 +460,7 @@ row_capped
 say "extraction: $runs runs each against $unpacker_name"
 row_extract
 say "start-up and memory need port $test_port"
-start_test_backend startup "$work/package.rar"
-say "start-up: $startup_runs runs"
-row_startup
-stop_backend
+rows_startup
 row_memory
 row_size
 
@@ -436,7 +483,7 @@ load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)
 | the same at 100 MiB/s, SHA-256 and signature hashes (median of $runs) | ${link_both} s | unchecked ${link_none} s | +${link_both_cost}% | < 5% | $(verdict "$link_both_cost" 4.999) |
 | download 8 MiB/s, cut every 32 MiB ($capped_runs runs) | ${cap_time} s, ${cap_requests} requests | package size | ${cap_ratio}x bytes sent | <= 1.01x | $(verdict "$cap_ratio" 1.01) |
 | extraction, wall time (median of $runs) | ${x_engine} s (${x_engine_range}) | $unpacker_name ${x_ref} s (${x_ref_range}) | ${x_ratio}x | <= 1.05x | $(verdict "$x_ratio" 1.05) |
-| start-up to mapped window (median of $startup_runs) | ${startup_ms} ms (${startup_range}) | | ${startup_ms} ms | < 150 ms | $(verdict "$startup_ms" 149.999) |
+$(startup_table_rows)
 | peak RSS, unattended install (GNU time) | $((mem_big_kib / 1024)) MiB ($mem_big_kib KiB) | tiny package: $((mem_tiny_kib / 1024)) MiB | $((mem_big_kib / 1024)) MiB | < 32 MiB | $(verdict "$mem_big_kib" 32767) |
 | stripped hobnar-setup | $(mib "$size_bytes") ($size_bytes bytes) | unstripped $(mib "$size_unstripped") | $(mib "$size_bytes") | < 2 MiB | $(verdict "$size_bytes" 2097151) |
 

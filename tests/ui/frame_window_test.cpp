@@ -278,7 +278,7 @@ TEST_F(FrameWindow, AClickBeforeTheInstallInformationWaitsForIt) {
                         {"pc_click_install", "pc_Installing", "pc_install_success"});
         EXPECT_EQ(events(), expected);
         DestroyWindow(hWnd);
-        std::filesystem::remove_all(env.dataHome);
+        std::filesystem::remove_all(env.dataHome + nativePath("/win-ia32-unpacked"));
     }
 }
 
