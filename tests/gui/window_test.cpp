@@ -90,6 +90,7 @@ struct NetworkRow {
     const char* name;
     bool listening;
     std::vector<std::string> faults;
+    bool stored;  // the backend keeps the events (all four fit in the sending time)
 };
 
 void PrintTo(const NetworkRow& row, std::ostream* out) {
@@ -111,21 +112,18 @@ TEST_P(OnAnyNetwork, TheWindowAnswersAndClosesAtOnce) {
     EXPECT_EQ(installer->wait(5), 0) << "the program outlived its sending time\n" << installerLog();
     const std::vector<std::string> all = {"pc_show_install", "pc_install_custom",
                                           "pc_install_custom", "pc_close_install"};
-    std::vector<std::string> stored = backend ? events() : std::vector<std::string>();
-    EXPECT_TRUE(std::equal(stored.begin(), stored.end(), all.begin(),
-                           all.begin() + static_cast<long>(std::min(stored.size(), all.size()))))
-        << "the events left out of order";
-    EXPECT_GE(stored.size(), row.faults.size() == 4 ? 2u : 0u) << "events that fit were dropped";
+    EXPECT_EQ(backend ? events() : std::vector<std::string>(),
+              row.stored ? all : std::vector<std::string>());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Network, OnAnyNetwork,
-    ::testing::Values(NetworkRow{"TheBackendNeverAnswers", true, {"--stall", "3600"}},
-                      NetworkRow{"NothingListens", false, {}},
-                      NetworkRow{
-                          "EventsAreSlow",
-                          true,
-                          {"--stall", "0.3", "--stall-path", "/v1/app/operationLog/saveLog"}}),
+    ::testing::Values(NetworkRow{"TheBackendNeverAnswers", true, {"--stall", "3600"}, false},
+                      NetworkRow{"NothingListens", false, {}, false},
+                      NetworkRow{"EventsAreSlow",
+                                 true,
+                                 {"--stall", "0.3", "--stall-path", "/v1/app/operationLog/saveLog"},
+                                 true}),
     [](const ::testing::TestParamInfo<NetworkRow>& row) { return std::string(row.param.name); });
 
 }  // namespace

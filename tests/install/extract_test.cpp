@@ -3,7 +3,6 @@
 // left of the archive.
 #include <filesystem>
 #include <functional>
-#include <sstream>
 
 #include "install/extract.h"
 #include "platform/platform.h"
@@ -17,17 +16,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The names extraction hands over, a line each.
-struct NameLines {
-    EntryCallback callback() {
-        return [this](const std::string& name) {
-            text += name + "\n";
-            return true;
-        };
-    }
-    std::string str() const { return text; }
-    std::string text;
-};
+// Collects the names extraction hands over, a line each; false stops it.
+EntryCallback linesInto(std::string& names, bool goOn = true) {
+    return [&names, goOn](const std::string& name) { return names += name + "\n", goOn; };
+}
 
 TEST(EntryPaths, OnlyRelativeNamesWithoutParentSteps) {
     for (const char* name :
@@ -142,9 +134,9 @@ TEST_P(ArchiveTable, StopsAtTheFirstBadEntry) {
     testsupport::writeFile(outside, "untouched");
     ASSERT_NO_FATAL_FAILURE(row.make(*this));
     std::string before = readFile(archive);
-    NameLines names;
+    std::string names;
     testing::internal::CaptureStderr();
-    ExtractResult result = extractArchive(archive, product, names.callback());
+    ExtractResult result = extractArchive(archive, product, linesInto(names));
     std::string log = testing::internal::GetCapturedStderr();
 
     EXPECT_EQ(result.status, row.status) << describeExtractStatus(result.status);
@@ -152,7 +144,7 @@ TEST_P(ArchiveTable, StopsAtTheFirstBadEntry) {
     for (const std::string& name : row.printed) {
         expected += nativePath(name) + "\n";
     }
-    EXPECT_EQ(names.str(), expected);
+    EXPECT_EQ(names, expected);
     EXPECT_EQ(result.failedEntry, row.printed.empty() ? "" : nativePath(row.printed.back()));
     EXPECT_EQ(result.entriesWritten, std::max(0, static_cast<int>(row.printed.size()) - 1));
     EXPECT_EQ(readFile(outside), "untouched");
@@ -187,8 +179,13 @@ TEST_F(Extraction, NestedFoldersAndWideNamesLandUnderTheProductFolder) {
     // Everything below the source folder, paths stored relative to it, links kept.
     rar({"a", "-idq", "-r", "-ep1", "-ol", archive, testsupport::hostPath(source) + "/*"});
 
-    NameLines names;
-    ExtractResult result = extractArchive(archive, product, names.callback());
+    // A caller that stops before the first entry keeps the archive.
+    std::string names;
+    EXPECT_EQ(extractArchive(archive, product, linesInto(names, false)).status,
+              ExtractStatus::Stopped);
+    ASSERT_TRUE(fs::exists(archive));
+    names.clear();
+    ExtractResult result = extractArchive(archive, product, linesInto(names));
     EXPECT_TRUE(result.ok()) << describeExtractStatus(result.status);
     for (const auto& [name, content] : files) {
         EXPECT_TRUE(readFile(product + "/" + name) == content) << name;
@@ -201,7 +198,7 @@ TEST_F(Extraction, NestedFoldersAndWideNamesLandUnderTheProductFolder) {
     for (const char* name : {"hobnarAudio.exe", "locales", "locales/deep", "locales/deep/er",
                              "locales/deep/er/zh-CN.pak", "语音", "语音/文字 转换.txt",
                              "Ünïcødé $(x) ;'q'.txt", "alias.pak"}) {
-        EXPECT_NE(("\n" + names.str()).find("\n" + nativePath(name) + "\n"), std::string::npos)
+        EXPECT_NE(("\n" + names).find("\n" + nativePath(name) + "\n"), std::string::npos)
             << name << " was not printed on a line of its own";
     }
     EXPECT_EQ(result.entriesWritten, 9);
