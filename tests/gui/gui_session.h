@@ -83,7 +83,7 @@ struct Rgb {
     int g = 0;
     int b = 0;
 };
-// The screen's pixels in a rectangle, taken through a connection of its own.
+// The screen's pixels in a rectangle, taken through the driver's own connection.
 class Capture {
   public:
     explicit Capture(const Geometry& area);
