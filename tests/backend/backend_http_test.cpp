@@ -142,21 +142,15 @@ TEST_F(Transport, RequestHeadersAsTheServerSawThem) {
         "POST[evilX-Injected: 1][application/json;charset=utf-8]\nGET[evilX-Injected: 1][]\n");
 }
 
-// The reference backend holds its answer for longer than a request may take.
-TEST_F(Transport, APostToABackendThatNeverAnswersEnds) {
+// The reference backend holds its answer for longer than a request may take:
+// the request ends at its bound.  The sender keeps the order it was given;
+// at its deadline it drops what is left, with one line, ends the request in
+// flight at once and takes nothing more.
+TEST_F(Transport, ABackendThatNeverAnswersAndTheSenderThatGivesUpOnIt) {
     testsupport::writeFile(env.root + "/package.rar", "x");
     testsupport::BackendProcess stalled(env.root, env.root + "/package.rar", 0, {"--stall", "60"});
     ASSERT_TRUE(stalled.ready()) << stalled.log();
     EXPECT_EQ(backend::postJson("7", stalled.url() + "/v1/app/operationLog/saveLog", "{}"), "");
-}
-
-// The sender keeps the order it was given; at its deadline it drops what is
-// left, with one line, ends the request in flight at once and takes nothing
-// more.
-TEST_F(Transport, TheSenderKeepsItsOrderAndGivesUpAtItsDeadline) {
-    testsupport::writeFile(env.root + "/package.rar", "x");
-    testsupport::BackendProcess stalled(env.root, env.root + "/package.rar", 0, {"--stall", "60"});
-    ASSERT_TRUE(stalled.ready()) << stalled.log();
     std::vector<std::string> ran;  // the sender's thread only, until it is gone
     auto sender = std::make_unique<backend::Sender>();
     for (const char* body : {"1", "2", "3"}) {

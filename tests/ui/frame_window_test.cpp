@@ -251,21 +251,18 @@ TEST_F(FrameWindow, AMissingUnrarLibraryIsNamedAndARetryUsesTheArchive) {
 // waits for it: the announced package when it comes (the built-in address
 // is wrong here), the built-in address when the query fails.
 TEST_F(FrameWindow, AClickBeforeTheInstallInformationWaitsForIt) {
-    const struct {
-        std::vector<std::string> faults;
-        const char* builtInPath;
-    } rows[] = {
+    const std::pair<std::vector<std::string>, std::string> rows[] = {
         {{"--stall", "1.5", "--stall-path", "/v1/app/client/getInstallInfo"}, "/nothing.rar"},
         {{"--status", "/v1/app/client/getInstallInfo=500"}, kPackagePath},
     };
     ASSERT_TRUE(testsupport::makeRarPackage(packageFile, testsupport::recordingProduct()));
     std::vector<std::string> expected;  // one event store for both
-    for (const auto& row : rows) {
-        open(row.faults, row.builtInPath);
+    for (const auto& [faults, builtInPath] : rows) {
+        open(faults, builtInPath);
         click("startInstallBtn1");
         EXPECT_EQ(page(), kInstallingPage);
         // The backend logs a request once it has answered it.
-        EXPECT_TRUE(row.builtInPath == kPackagePath ||
+        EXPECT_TRUE(builtInPath == kPackagePath ||
                     backendProcess->requests("GET /v1/app/client/getInstallInfo") == 0)
             << "the click waited for the backend";
         ASSERT_TRUE(pumpUntil([&] { return page() == kFinishedPage; })) << failReason();
