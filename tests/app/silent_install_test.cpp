@@ -55,7 +55,12 @@ TEST_F(SilentInstall, InstallsRegistersLinksAndReportsInOrder) {
     EXPECT_EQ(backend.eventNames(),
               (std::vector<std::string>{"pc_show_install", "pc_click_install", "pc_Installing",
                                         "pc_install_success"}));
-    EXPECT_NE(readFile(env.root + "/setup.out").find("installed: " + product), std::string::npos);
+    // The run's news on standard output: progress, each unpacked entry, the end.
+    std::string out = readFile(env.root + "/setup.out");
+    for (const std::string& line : {std::string("已下载：100%"), std::string("\nhobnarAudio.exe\n"),
+                                    "installed: " + product}) {
+        EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
+    }
 
     ASSERT_EQ(runInstaller({"dev"}), 0) << "a second run finds the product";
     EXPECT_EQ(backend.eventNames().size(), 4u);

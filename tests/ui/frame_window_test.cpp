@@ -36,6 +36,9 @@ class FrameWindow : public IsolatedTest {
         if (IsWindow(hWnd)) {
             DestroyWindow(hWnd);
         }
+        // The launch queries write the registry, which the environment names:
+        // they end before the test's environment is taken down.
+        InstallerContext::instance().finishRequests(install::kNoDeadline);
     }
 
     // The real backend on a port of its own serves `packageFile` (a few bytes
