@@ -57,8 +57,8 @@ TEST_F(SilentInstall, InstallsRegistersLinksAndReportsInOrder) {
                                         "pc_install_success"}));
     // The run's news on standard output: progress, each unpacked entry, the end.
     std::string out = readFile(env.root + "/setup.out");
-    for (const std::string& line : {std::string("已下载：100%"), std::string("\nhobnarAudio.exe\n"),
-                                    "installed: " + product}) {
+    for (const std::string& line :
+         {std::string("已下载：100%"), std::string("\nhobnarAudio.exe"), "installed: " + product}) {
         EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
     }
 
