@@ -263,7 +263,6 @@ TEST_F(FrameWindow, AClickBeforeTheInstallInformationWaitsForIt) {
     for (const auto& [faults, builtInPath] : rows) {
         open(faults, builtInPath);
         click("startInstallBtn1");
-        EXPECT_EQ(page(), kInstallingPage);
         // The backend logs a request once it has answered it.
         EXPECT_TRUE(builtInPath == kPackagePath ||
                     backendProcess->requests("GET /v1/app/client/getInstallInfo") == 0)
