@@ -7,6 +7,7 @@
 
 #include "backend/backend.h"
 #include "backend/sender.h"
+#include "backend/version.h"
 #include "context/installer_context.h"
 #include "platform/platform.h"
 
@@ -90,8 +91,9 @@ void InstallerContext::getInstallInfo() {
     packageSizeText = backend::formatSize(info->size);
     packageSizeBytes = std::strtoll(info->size.c_str(), nullptr, 10);
     packageSha256 = info->sha256;
+    packageSha256Malformed = info->sha256Malformed;
     if (info->sha256Malformed) {
-        platform::debugLog("the announced package digest is malformed; it is not used");
+        platform::debugLog("the announced package digest is malformed; nothing will be installed");
     }
 }
 
@@ -112,7 +114,8 @@ bool InstallerContext::finishRequests(install::Deadline deadline) {
 
 install::PackageFacts InstallerContext::packageFacts() const {
     // Only a successful install-information query fills the size text.
-    return {packageUrl, packageSizeBytes, packageSha256, version, !packageSizeText.empty()};
+    return {packageUrl, packageSizeBytes,         packageSha256,
+            version,    !packageSizeText.empty(), packageSha256Malformed};
 }
 
 std::shared_future<install::PackageFacts> InstallerContext::announcedPackage() {
@@ -142,6 +145,7 @@ install::InstallPlan planFor(InstallerContext& context, const std::string& produ
     plan.productFolder = productFolder;
     plan.registryKey = context.registryKeyPath;
     plan.publicKey = context.signingKey;
+    plan.deliveredVersion = backend::kDeliveredVersion;
     plan.package = context.announcedPackage();
     return plan;
 }

@@ -77,6 +77,7 @@ class InstallerContext : public install::InstallBackend {
     // (-1 unknown) and the SHA-256 it must have (empty: not announced).
     long long packageSizeBytes = -1;
     std::string packageSha256;
+    bool packageSha256Malformed = false;  // a digest was announced, but no SHA-256 one
     std::string apiBaseUrl;
     std::string packageUrl;
     std::string channel = "guanwang";

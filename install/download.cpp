@@ -22,9 +22,14 @@ namespace {
 // What the attempts of one download share.
 struct DownloadState {
     explicit DownloadState(const DownloadRequest& what)
-        : request(&what), hashes(what.sha256, what.prehash) {}
+        : request(&what),
+          limit(what.expectedSize >= 0 ? what.expectedSize : kUnannouncedLimit),
+          hashes(what.sha256, what.prehash) {}
     const DownloadRequest* request;
     platform::FileHandle archive;
+    std::int64_t held = 0;  // bytes in the archive
+    // Bytes the archive may hold: the announced size, or kUnannouncedLimit.
+    std::int64_t limit;
     // The last whole percentage passed on; 0 at the start, so 0 is never
     // reported.
     int lastReportedPercent = 0;
@@ -48,9 +53,10 @@ struct TransferProgress {
 struct AttemptResult {
     bool done = false;    // the archive now holds the whole package
     long httpStatus = 0;  // of the last response, 0 when none came
-    // The address keeps getting the same refusal (a lasting HTTP status, a
-    // redirect loop, no TLS where TLS was asked for).
-    bool lasting = false;
+    // Not None: the address keeps getting the same refusal (a lasting HTTP
+    // status, a redirect loop, no TLS where TLS was asked for, more bytes
+    // than the package has), and this is what it amounts to.
+    InstallFailure lasting = InstallFailure::None;
     // Not None: another attempt cannot help (our disk, our file, the address
     // itself); the download ends at once.
     InstallFailure fatal = InstallFailure::None;
@@ -69,6 +75,7 @@ struct ArchiveSink {
     bool judged = false;
     ResponseVerdict verdict = ResponseVerdict::Reject;
     platform::IoError writeError = platform::IoError::None;  // of the archive file
+    bool overlong = false;  // the answer went on past what the archive may hold
 };
 
 bool startsWithNoCase(const std::string& text, const char* prefix) {
@@ -134,12 +141,19 @@ std::size_t writeToFile(char* data, std::size_t size, std::size_t count, void* u
     }
     std::size_t bytes = size * count;
     DownloadState& download = *sink->progress->download;
-    sink->writeError = platform::appendToFile(download.archive, data, bytes);
+    // The server does not decide how much lands on our disk: what goes past
+    // the package's size is cut off, and the attempt ends there.
+    std::size_t room = static_cast<std::size_t>(std::max<std::int64_t>(
+        0,
+        std::min<std::int64_t>(download.limit - download.held, static_cast<std::int64_t>(bytes))));
+    sink->overlong = room < bytes;
+    sink->writeError = platform::appendToFile(download.archive, data, room);
     if (sink->writeError != platform::IoError::None) {
         return 0;
     }
-    download.hashes.add(data, bytes);
-    return bytes;
+    download.hashes.add(data, room);
+    download.held += static_cast<std::int64_t>(room);
+    return sink->overlong ? 0 : bytes;
 }
 
 // Passes a percentage on and logs "当前进度:" with six decimals.
@@ -166,7 +180,10 @@ int onTransferProgress(void* record, curl_off_t downloadTotal, curl_off_t downlo
     if (!progress->bodyAccepted) {
         return 0;
     }
-    int percent = downloadPercent(progress->resumeOffset, downloadNow, downloadTotal);
+    // What the archive holds of this attempt: what arrived, but nothing the
+    // size limit cut off.
+    std::int64_t kept = std::min<std::int64_t>(downloadNow, download.held - progress->resumeOffset);
+    int percent = downloadPercent(progress->resumeOffset, kept, downloadTotal);
     if (percent < 0 || percent == download.lastReportedPercent) {
         return 0;
     }
@@ -192,6 +209,7 @@ bool settleWithoutBody(ArchiveSink& sink, CURLcode result) {
         case ResponseVerdict::Restart:
             platform::debugLog("server ignored the range; the archive starts again from zero");
             platform::truncateFile(download.archive, 0);
+            download.held = 0;
             download.hashes.restart();
             return false;
         case ResponseVerdict::Append:
@@ -237,7 +255,9 @@ void judgeFailedAttempt(AttemptResult& attempt, CURLcode result, platform::IoErr
     } else if (result == CURLE_URL_MALFORMAT || result == CURLE_UNSUPPORTED_PROTOCOL) {
         attempt.fatal = InstallFailure::AddressRefused;
     } else if (result == CURLE_TOO_MANY_REDIRECTS || result == CURLE_SSL_CONNECT_ERROR) {
-        attempt.lasting = true;
+        attempt.lasting = InstallFailure::AddressRefused;
+    } else if (isLastingStatus(attempt.httpStatus)) {
+        attempt.lasting = InstallFailure::PackageUnavailable;
     }
 }
 
@@ -253,6 +273,7 @@ AttemptResult transferOnce(DownloadState& download, std::chrono::milliseconds li
         curl_easy_cleanup(curl);
         return attempt;
     }
+    download.held = size;
     TransferProgress progress;
     progress.resumeOffset = size;
     progress.transfer = curl;
@@ -267,6 +288,11 @@ AttemptResult transferOnce(DownloadState& download, std::chrono::milliseconds li
         sink.judged ? result == CURLE_OK && progress.bodyAccepted : settleWithoutBody(sink, result);
     if (!attempt.done) {
         judgeFailedAttempt(attempt, result, sink.writeError);
+    }
+    if (sink.overlong) {
+        platform::debugLog("the answer went past the package's " + std::to_string(download.limit) +
+                           " bytes; cut there");
+        attempt.lasting = InstallFailure::PackageTooLarge;
     }
     curl_easy_cleanup(curl);
     return attempt;
@@ -352,14 +378,11 @@ InstallOutcome runAttempts(DownloadState& download) {
         if (result.fatal != InstallFailure::None) {
             return {result.fatal, result.httpStatus, ""};
         }
-        bool lastingStatus = isLastingStatus(result.httpStatus);
-        lastingInARow = lastingStatus || result.lasting ? lastingInARow + 1 : 0;
+        lastingInARow = result.lasting != InstallFailure::None ? lastingInARow + 1 : 0;
         if (lastingInARow >= kLastingStatusesInARow) {
             platform::debugLog("the package address keeps refusing (HTTP " +
                                std::to_string(result.httpStatus) + "); giving up");
-            return {
-                lastingStatus ? InstallFailure::PackageUnavailable : InstallFailure::AddressRefused,
-                result.httpStatus, ""};
+            return {result.lasting, result.httpStatus, ""};
         }
         std::this_thread::sleep_for(within(request.deadline, request.timing.pause));
     }

@@ -17,6 +17,9 @@
 
 namespace install {
 
+// What an archive may hold when the install information announced no size.
+constexpr std::int64_t kUnannouncedLimit = std::int64_t{4} << 30;
+
 struct DownloadRequest {
     std::string url;
     std::string archivePath;
@@ -60,7 +63,10 @@ struct DownloadResult {
 // five lasting refusals in a row end the download, and a failure no retry
 // can heal (a full disk, an archive that cannot be written, a refused
 // address) ends it at once and removes the partial archive.  At the
-// deadline the download ends with TimedOut and keeps the archive.
+// deadline the download ends with TimedOut and keeps the archive.  The
+// archive never grows past expectedSize (kUnannouncedLimit without one): an
+// answer that goes on is cut there and the attempt fails; five in a row end
+// the download with PackageTooLarge.
 DownloadResult downloadPackage(const DownloadRequest& request);
 
 // Whole percentage of resumeOffset + done against resumeOffset + total, or -1

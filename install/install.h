@@ -74,6 +74,9 @@ struct PackageFacts {
     std::string sha256;      // the digest the package must have; empty: none announced
     std::string version;     // the product version, registered as DisplayVersion
     bool announced = false;  // the backend answered the query
+    // The backend announced a digest that is no SHA-256 digest (64 hex
+    // digits): nothing can be checked, so nothing is installed.
+    bool digestMalformed = false;
 };
 
 // A PackageFacts that is already known (tests, tools).
@@ -106,6 +109,8 @@ struct InstallPlan {
     std::string productFolder;  // the install folder + "/win-ia32-unpacked"
     std::string registryKey;    // the product key, where DisplayPath is recorded
     std::string publicKey;      // minisign key the package must be signed with; empty: none
+    // The version this installer delivers: a signature must name it.
+    std::string deliveredVersion;
     // The package, once the install information has arrived (or failed): a
     // run started before that waits for it.
     std::shared_future<PackageFacts> package;

@@ -77,6 +77,9 @@ InstallOutcome InstallRun::awaitPackage() {
         return {InstallFailure::TimedOut, 0, "waiting for the install information"};
     }
     m_package = m_plan.package.get();
+    if (m_package.digestMalformed) {
+        return {InstallFailure::DigestMalformed, 0, ""};
+    }
     return {};
 }
 
@@ -128,7 +131,8 @@ InstallOutcome InstallRun::download(bool resume) {
 InstallOutcome InstallRun::checkPackage() {
     InstallOutcome checked = verify();
     bool wrongBytes = checked.failure == InstallFailure::DigestMismatch ||
-                      checked.failure == InstallFailure::SignatureInvalid;
+                      checked.failure == InstallFailure::SignatureInvalid ||
+                      checked.failure == InstallFailure::SignatureOtherVersion;
     if (wrongBytes && m_archive->package.resumed) {
         platform::debugLog("the continued archive failed its check; downloading it again");
         InstallOutcome fetched = download(false);
@@ -160,11 +164,12 @@ InstallOutcome InstallRun::verify() {
         return {};
     }
     std::string signatureUrl = m_package.url + ".minisig";
-    SignatureCheck signature = verifyMinisign(
-        m_plan.publicKey, m_backend.fetchText(signatureUrl, m_plan.deadline), archive.prehash);
-    const InstallFailure kFailures[] = {InstallFailure::None, InstallFailure::SignatureMissing,
-                                        InstallFailure::SignatureMalformed,
-                                        InstallFailure::SignatureInvalid};
+    SignatureCheck signature =
+        verifyMinisign(m_plan.publicKey, m_backend.fetchText(signatureUrl, m_plan.deadline),
+                       archive.prehash, m_plan.deliveredVersion);
+    const InstallFailure kFailures[] = {
+        InstallFailure::None, InstallFailure::SignatureMissing, InstallFailure::SignatureMalformed,
+        InstallFailure::SignatureInvalid, InstallFailure::SignatureOtherVersion};
     InstallOutcome checked{kFailures[static_cast<int>(signature)], 0, signatureUrl};
     platform::debugLog(checked.ok() ? "the package's signature verifies" : failureReason(checked));
     return checked;

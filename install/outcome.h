@@ -17,6 +17,7 @@ enum class InstallFailure {
     AnotherInstallRunning,  // another installation holds the install folder
     DownloadFailed,         // every download attempt failed
     PackageUnavailable,     // the package address kept answering an HTTP error
+    PackageTooLarge,        // the server kept sending more than the package can be
     AddressRefused,         // the package address is malformed or not http(s)
     DiskFull,               // the volume filled up (download or unpacking)
     NotWritable,            // the archive or the product folder cannot be written
@@ -29,9 +30,11 @@ enum class InstallFailure {
     MainProgramMissing,     // the package holds no hobnarAudio.exe
     RegistrationFailed,     // the product could not be recorded in the registry
     DigestMismatch,         // the package is not the one the digest names
+    DigestMalformed,        // the announced digest is no SHA-256 digest
     SignatureMissing,       // no signature could be fetched beside the package
     SignatureMalformed,     // the signature is no minisign signature we can read
     SignatureInvalid,       // the signature was not made by our key for these bytes
+    SignatureOtherVersion,  // our signature, but for another version than this one
     TimedOut,               // the unattended run's deadline came first
 };
 
@@ -55,6 +58,9 @@ inline constexpr FailureText kFailureTexts[] = {
      "安装包下载失败，请检查网络连接后重试。"},
     {InstallFailure::PackageUnavailable, 4, "the package address answered HTTP",
      "安装包下载失败，服务器拒绝了请求，状态码 HTTP"},
+    {InstallFailure::PackageTooLarge, 4,
+     "the package server kept sending more than the announced size (or 4 GiB without one)",
+     "安装包下载失败，服务器发送的数据超过了安装包的大小。"},
     {InstallFailure::AddressRefused, 12, "the package address is not a usable http(s) address",
      "安装包地址无效，无法下载。"},
     {InstallFailure::DiskFull, 10, "the disk is full",
@@ -82,6 +88,9 @@ inline constexpr FailureText kFailureTexts[] = {
     {InstallFailure::DigestMismatch, 14,
      "the downloaded package does not match its announced SHA-256 digest",
      "安装包校验失败（与公布的 SHA-256 摘要不符），已删除，请重试。"},
+    {InstallFailure::DigestMalformed, 14,
+     "the announced SHA-256 digest is malformed, so the package cannot be checked",
+     "服务器公布的安装包摘要格式错误，无法校验安装包，已停止安装。"},
     {InstallFailure::SignatureMissing, 15, "the package's signature could not be fetched",
      "无法获取安装包的签名，无法确认其来源，已停止安装。"},
     {InstallFailure::SignatureMalformed, 15, "the package's signature cannot be read",
@@ -89,6 +98,9 @@ inline constexpr FailureText kFailureTexts[] = {
     {InstallFailure::SignatureInvalid, 15,
      "the package's signature does not verify: it was altered",
      "安装包签名校验失败（文件可能被篡改），已删除，未安装任何内容。"},
+    {InstallFailure::SignatureOtherVersion, 15,
+     "the package's signature is for another version than this installer delivers",
+     "安装包签名属于其他版本（可能是旧版本的安装包），已删除，未安装任何内容。"},
     {InstallFailure::TimedOut, 16,
      "the installation did not finish within --timeout; what was downloaded is kept for the "
      "next run",

@@ -267,8 +267,25 @@ std::array<unsigned char, 64> PackageHashes::prehash() {
     return hash;
 }
 
+bool namesVersion(const std::string& trustedComment, const std::string& version) {
+    const std::string wanted = "version:" + version;
+    size_t start = 0;
+    while (start <= trustedComment.size()) {
+        size_t end = trustedComment.find_first_of(" \t", start);
+        if (end == std::string::npos) {
+            end = trustedComment.size();
+        }
+        if (trustedComment.compare(start, end - start, wanted) == 0) {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
 SignatureCheck verifyMinisign(const std::string& publicKey, const std::string& signatureText,
-                              const std::array<unsigned char, 64>& prehash) {
+                              const std::array<unsigned char, 64>& prehash,
+                              const std::string& version) {
     if (signatureText.empty()) {
         return SignatureCheck::Missing;
     }
@@ -290,10 +307,12 @@ SignatureCheck verifyMinisign(const std::string& publicKey, const std::string& s
     std::vector<unsigned char> signedComment(signature, signature + crypto_sign_BYTES);
     signedComment.insert(signedComment.end(), file.trustedComment.begin(),
                          file.trustedComment.end());
-    return crypto_sign_verify_detached(file.globalSignature.data(), signedComment.data(),
-                                       signedComment.size(), publicBytes) == 0
-               ? SignatureCheck::Valid
-               : SignatureCheck::Invalid;
+    if (crypto_sign_verify_detached(file.globalSignature.data(), signedComment.data(),
+                                    signedComment.size(), publicBytes) != 0) {
+        return SignatureCheck::Invalid;
+    }
+    return namesVersion(file.trustedComment, version) ? SignatureCheck::Valid
+                                                      : SignatureCheck::OtherVersion;
 }
 
 }  // namespace install

@@ -55,16 +55,25 @@ class PackageHashes {
 
 enum class SignatureCheck {
     Valid,
-    Missing,    // no signature could be fetched
-    Malformed,  // not a minisign signature of the kind we read, or a bad key
-    Invalid,    // well formed, but not made by our key over these bytes
+    Missing,       // no signature could be fetched
+    Malformed,     // not a minisign signature of the kind we read, or a bad key
+    Invalid,       // well formed, but not made by our key over these bytes
+    OtherVersion,  // ours and intact, but its trusted comment names no `version`
 };
 
 // Verifies a minisign signature file's text for the file whose BLAKE2b-512
 // hash is `prehash`, with the public key in minisign's base64 form (the
 // second line of a minisign.pub).  Both the signature and the global
-// signature over the trusted comment must hold.  An empty text is Missing.
+// signature over the trusted comment must hold, and the trusted comment
+// must carry the token "version:" + `version` (tokens are separated by
+// blanks or tabs, like minisign's own "timestamp:" and "file:"), so that a
+// package signed for another version cannot be handed out for this one.  An
+// empty text is Missing.
 SignatureCheck verifyMinisign(const std::string& publicKey, const std::string& signatureText,
-                              const std::array<unsigned char, 64>& prehash);
+                              const std::array<unsigned char, 64>& prehash,
+                              const std::string& version);
+
+// Whether a trusted comment carries the token "version:" + `version`.
+bool namesVersion(const std::string& trustedComment, const std::string& version);
 
 }  // namespace install

@@ -3,9 +3,6 @@
 // the time it was written, beside wherever diagnostics go anyway.
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <memory>
 #include <mutex>
 
 #include "platform/platform.h"
@@ -19,10 +16,10 @@ std::mutex& logMutex() {
     return mutex;
 }
 
-// Never destroyed: threads may still log while the process ends.
-std::ofstream*& logStream() {
-    static std::ofstream* stream = nullptr;
-    return stream;
+// Kept open until the process ends: threads may still log while it ends.
+FileHandle& logFile() {
+    static FileHandle file;
+    return file;
 }
 
 // Days since 1970-01-01 to a civil date (proleptic Gregorian), without the
@@ -56,23 +53,25 @@ std::string logTimestamp(std::chrono::system_clock::time_point when) {
     return text;
 }
 
+// The log quotes backend replies and runs with the installer's rights, so it
+// is opened like the archive: a regular file only, never through a link,
+// never waiting on a FIFO, and a new one readable by its owner alone.
 bool setLogFile(const std::string& path) {
-    auto stream = std::make_unique<std::ofstream>(std::filesystem::u8path(path),
-                                                  std::ios::binary | std::ios::app);
-    if (!*stream) {
+    FileHandle file = openFileForAppend(path);
+    if (!file.isOpen()) {
         return false;
     }
     std::lock_guard<std::mutex> lock(logMutex());
-    delete logStream();
-    logStream() = stream.release();
+    closeFile(logFile());
+    logFile() = file;
     return true;
 }
 
 void writeLogLine(const std::string& line) {
     std::lock_guard<std::mutex> lock(logMutex());
-    if (std::ofstream* stream = logStream()) {
-        *stream << logTimestamp(std::chrono::system_clock::now()) << ' ' << line << '\n';
-        stream->flush();
+    if (logFile().isOpen()) {
+        std::string text = logTimestamp(std::chrono::system_clock::now()) + ' ' + line + '\n';
+        appendToFile(logFile(), text.data(), text.size());
     }
 }
 

@@ -63,7 +63,8 @@ void debugOutput(const std::string& text);
 // The installer's own tagged diagnostic: "QvmAudioDownCall: " + message.
 void debugLog(const std::string& message);
 // From now on every diagnostic line also goes to the file at `path`
-// (appended), each after its UTC time; false when it cannot be opened.
+// (appended), each after its UTC time; false when it cannot be opened as
+// openFileForAppend opens files (a regular file, no link, no FIFO).
 bool setLogFile(const std::string& path);
 // One line to that file, if one was set (debugOutput calls it).
 void writeLogLine(const std::string& line);
@@ -172,15 +173,17 @@ struct FileHandle {
     bool isOpen() const { return id >= 0; }
 };
 
-// Opens `path` for reading and writing, creating it (empty) when missing and
-// keeping its content otherwise.  Every write goes to the end of the file.  A
-// link at `path` is never followed.  Returns a closed handle on failure.
+// Opens `path` for reading and writing, creating it (empty, readable and
+// writable by its owner alone) when missing and keeping its content
+// otherwise.  Every write goes to the end of the file.  Only a regular file
+// is opened: a link at `path` is never followed, and a FIFO or a device
+// there is refused without waiting on it.  Returns a closed handle on failure.
 FileHandle openFileForAppend(const std::string& path);
 // Like openFileForAppend, but only a file this call creates is opened:
 // anything already at `path` (a file, a link) makes it fail.
 FileHandle createNewFile(const std::string& path);
-// Opens an existing file for reading (never through a link); a closed
-// handle when it cannot.
+// Opens an existing regular file for reading (never through a link, never a
+// FIFO or a device); a closed handle when it cannot.
 FileHandle openFileForReading(const std::string& path);
 // Reads up to `size` bytes from where the last read ended: the number read,
 // 0 at the end, -1 on an error.

@@ -37,36 +37,47 @@ IoError errorOf(int error) {
     }
 }
 
-}  // namespace
+// Opens a regular file and nothing else: never through a final link, and
+// without blocking on a FIFO or a device that someone planted under the
+// name (the open itself would wait for a writer); new files are the
+// caller's alone.  Blocking again once it is known to be a regular file.
+int openRegularFile(const std::string& path, int flags) {
+    int fd = ::open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return -1;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    return fd;
+}
 
-FileHandle openFileForAppend(const std::string& path) {
+FileHandle handleOf(int fd) {
     FileHandle file;
-    // O_APPEND keeps every write at the end even after a truncation, which is
-    // what a resumed or restarted download needs.
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd >= 0) {
         file.id = fd;
     }
     return file;
+}
+
+}  // namespace
+
+// O_APPEND keeps every write at the end even after a truncation, which is
+// what a resumed or restarted download needs.
+FileHandle openFileForAppend(const std::string& path) {
+    return handleOf(openRegularFile(path, O_RDWR | O_CREAT | O_APPEND));
 }
 
 FileHandle createNewFile(const std::string& path) {
-    FileHandle file;
-    int fd =
-        ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd >= 0) {
-        file.id = fd;
-    }
-    return file;
+    return handleOf(openRegularFile(path, O_RDWR | O_CREAT | O_EXCL | O_APPEND));
 }
 
 FileHandle openFileForReading(const std::string& path) {
-    FileHandle file;
-    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd >= 0) {
-        file.id = fd;
-    }
-    return file;
+    return handleOf(openRegularFile(path, O_RDONLY));
 }
 
 std::int64_t readSome(FileHandle file, void* buffer, std::size_t size) {
@@ -138,7 +149,7 @@ bool removeFile(const std::string& path) {
 FileHandle lockFile(const std::string& path, bool& busy) {
     busy = false;
     FileHandle file;
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    int fd = openRegularFile(path, O_RDWR | O_CREAT);
     if (fd < 0) {
         return file;
     }

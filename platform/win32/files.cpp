@@ -67,9 +67,11 @@ bool isFolderOrLink(HANDLE handle) {
 }
 
 // Opens the file itself, never what a link (a symbolic link or junction) at
-// `path` points to: the link is opened as such and then refused.  Shared for
-// reading, writing and deletion, so that others may read a download while it
-// grows and delete it as on POSIX; not inherited by child processes.
+// `path` points to: the link is opened as such and then refused, as is
+// anything but a file on a disk (a device name such as NUL or CON, a pipe).
+// Shared for reading, writing and deletion, so that others may read a
+// download while it grows and delete it as on POSIX; not inherited by child
+// processes.
 HANDLE openNotFollowing(const std::string& path, DWORD disposition,
                         DWORD access = GENERIC_READ | GENERIC_WRITE) {
     if (path.empty() || win32::hasNul(path)) {
@@ -78,7 +80,8 @@ HANDLE openNotFollowing(const std::string& path, DWORD disposition,
     HANDLE handle = CreateFileW(
         win32::wide(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
         nullptr, disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (handle != INVALID_HANDLE_VALUE && isFolderOrLink(handle)) {
+    if (handle != INVALID_HANDLE_VALUE &&
+        (GetFileType(handle) != FILE_TYPE_DISK || isFolderOrLink(handle))) {
         CloseHandle(handle);
         return INVALID_HANDLE_VALUE;
     }

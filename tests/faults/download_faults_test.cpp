@@ -35,6 +35,7 @@ struct FaultRow {
     std::chrono::milliseconds slice = 10s;
     std::size_t payload = kLarge;
     std::string path = kPackagePath;  // what the installer asks for
+    std::int64_t announced = -1;      // the size the install information gave
 };
 
 void PrintTo(const FaultRow& row, std::ostream* out) {
@@ -79,6 +80,15 @@ const FaultRow kRows[] = {
     {"ThrottledPastTheSlice", {"--bandwidth", "250000"}, kInstalled, 20, 400ms},
     {"StallWithinTheSlice", {"--stall", "0.3", "--stall-path", kPackagePath}, kInstalled, 2},
     {"StallPastTheSlice", {"--stall", "5", "--stall-path", kPackagePath}, kGaveUp, 2, 300ms},
+    // The server sends more than was announced: the archive stops there.
+    {"MoreThanTheAnnouncedSize",
+     {},
+     InstallFailure::PackageTooLarge,
+     20,
+     10s,
+     kLarge,
+     kPackagePath,
+     100000},
 };
 
 class DownloadFault : public testsupport::IsolatedTest,
@@ -92,8 +102,8 @@ TEST_P(DownloadFault, EndsInstalledOrFailedWithNothingRegistered) {
     std::string product = productFolderFor(env.root + "/install");
     std::filesystem::create_directories(product);
     testsupport::writeFile(archivePathFor(product), "left by an earlier run");
-    faulttest::RunResult run =
-        faulttest::runInstall(backend.url() + row.path, product, {row.slice, 5ms, row.attempts});
+    faulttest::RunResult run = faulttest::runInstall(backend.url() + row.path, product,
+                                                     {row.slice, 5ms, row.attempts}, row.announced);
     const InstallOutcome& outcome = run.outcome;
     const std::vector<int>& percents = run.percents;
     EXPECT_EQ(outcome.failure, row.ends) << failureReason(outcome) << "\n" << backend.log();
@@ -102,7 +112,9 @@ TEST_P(DownloadFault, EndsInstalledOrFailedWithNothingRegistered) {
     // extends it; every request resumes from what the archive holds.  Where
     // the installer ended an attempt at the slice, bytes the backend counted
     // as sent may never have reached the archive.
-    bool cutShort = row.slice < 10s;
+    bool cutShort = row.slice < 10s || row.announced >= 0;
+    EXPECT_LE(readFile(archivePathFor(product)).size(), static_cast<size_t>(row.announced))
+        << "more than the announced size was written";
     std::vector<faulttest::Served> served = faulttest::packageRequests(backend.log());
     bool rangeKept = std::count(row.faults.begin(), row.faults.end(), "--range-as-200") > 0;
     std::int64_t held = 0;

@@ -45,12 +45,12 @@ Package makePackage(const std::string& folder, std::size_t payloadBytes, Payload
 }
 
 RunResult runInstall(const std::string& packageUrl, const std::string& productFolder,
-                     const DownloadTiming& timing) {
+                     const DownloadTiming& timing, std::int64_t announcedSize) {
     RecordingBackend backend;
     InstallPlan plan;
     plan.productFolder = productFolder;
     plan.registryKey = kProductKey;
-    plan.package = knownPackage({packageUrl, -1, "", "2.0.1", true});
+    plan.package = knownPackage({packageUrl, announcedSize, "", "2.0.1", true});
     plan.timing = timing;
     auto observer = std::make_unique<RecordingObserver>();
     const RecordingObserver& heard = *observer;

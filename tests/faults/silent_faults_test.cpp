@@ -24,7 +24,17 @@ using testsupport::readFile;
 using namespace install;
 const int kTestPort = 18080;
 
-enum class Signature { None, Good, Wrong, OfOtherBytes };
+enum class Signature { None, Good, Wrong, OfOtherBytes, ForAnOlderVersion };
+
+// install information whose "sha256" is `digest` verbatim.
+std::vector<std::string> announcing(const std::string& digest) {
+    return {
+        "--reply",
+        "/v1/app/client/getInstallInfo="
+        R"({"success":"1","obj":{"size":"1","version":"2.0.1","sha256":")" +
+            digest +
+            R"(","url":"http://127.0.0.1:18080/client/win/mainprogram/win-ia32-unpacked.rar"}})"};
+}
 
 struct CheckRow {
     const char* name;
@@ -48,6 +58,15 @@ const CheckRow kRows[] = {
     {"ATamperedSignatureInstallsNothing", {"--no-digest"}, true, Signature::Wrong, 15, "altered"},
     {"AnAlteredPackageInstallsNothing", {}, true, Signature::OfOtherBytes, 15, "altered"},
     {"AnUnsignedBuildAsksForNoSignature", {}, false, Signature::Wrong, 0, "matches its digest"},
+    {"AnOlderSignedPackageInstallsNothing",
+     {"--no-digest"},
+     true,
+     Signature::ForAnOlderVersion,
+     15,
+     "another version"},
+    {"ADigestWithAPrefixInstallsNothing", announcing("sha256:" + std::string(64, 'a')), false,
+     Signature::None, 14, "malformed"},
+    {"AnEmptyDigestInstallsNothing", announcing(""), false, Signature::None, 14, "malformed"},
 };
 
 class SilentFaults : public testsupport::IsolatedTest {
@@ -78,7 +97,8 @@ TEST_P(PackageChecks, OnlyTheAnnouncedAndSignedPackageIsInstalled) {
         // Made with the test key, as operators make them.
         testsupport::ToolRun signing = testsupport::runTool(
             {"minisign", "-S", "-s", hostPath(HOBNAR_TEST_SIGNING_KEY), "-m",
-             hostPath(package.path), "-x", hostPath(env.root + "/package.minisig")});
+             hostPath(package.path), "-x", hostPath(env.root + "/package.minisig"), "-t",
+             row.signature == Signature::ForAnOlderVersion ? "version:2.0.0" : "version:2.0.1"});
         ASSERT_EQ(signing.exitCode, 0) << signing.err;
         if (row.signature == Signature::OfOtherBytes) {
             // Someone on the way hands out other bytes (and their digest).

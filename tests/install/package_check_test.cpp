@@ -55,7 +55,8 @@ TEST_F(Minisign, OnlyOurKeysSignatureOfTheseBytesVerifies) {
         return readFile(file + ".minisig");
     };
     std::string ours = makeKey(env.root + "/ours");
-    std::string good = sign(env.root + "/ours", {"-t", "release 2.0.1"});
+    std::string good = sign(env.root + "/ours", {"-t", "release\tversion:2.0.1 stable"});
+    std::string older = sign(env.root + "/ours", {"-t", "version:2.0.0"});
     std::string legacy = sign(env.root + "/ours", {"-l"});
     makeKey(env.root + "/theirs");
     std::string other = sign(env.root + "/theirs", {});
@@ -74,8 +75,9 @@ TEST_F(Minisign, OnlyOurKeysSignatureOfTheseBytesVerifies) {
         {"ours", ours, good, SignatureCheck::Valid},
         {"nothing fetched", ours, "", SignatureCheck::Missing},
         {"another key's", ours, other, SignatureCheck::Invalid},
-        {"the trusted comment changed", ours, replaced(good, "release 2.0.1", "release 9.9.9"),
+        {"the trusted comment changed", ours, replaced(good, "version:2.0.1", "version:9.9.9"),
          SignatureCheck::Invalid},
+        {"ours, for an older version", ours, older, SignatureCheck::OtherVersion},
         {"legacy (not prehashed)", ours, legacy, SignatureCheck::Malformed},
         {"an error page", ours, "<html>404</html>\n", SignatureCheck::Malformed},
         {"a truncated signature line", ours, replaced(good, secondLine(good), "RUQ="),
@@ -83,11 +85,24 @@ TEST_F(Minisign, OnlyOurKeysSignatureOfTheseBytesVerifies) {
         {"our key garbled", "RWQ!!", good, SignatureCheck::Malformed},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(verifyMinisign(row.key, row.signature, hash), row.check) << row.what;
+        EXPECT_EQ(verifyMinisign(row.key, row.signature, hash, "2.0.1"), row.check) << row.what;
     }
     bytes[12345] ^= 1;
-    EXPECT_EQ(verifyMinisign(ours, good, prehashOf(bytes, 65536)), SignatureCheck::Invalid)
+    EXPECT_EQ(verifyMinisign(ours, good, prehashOf(bytes, 65536), "2.0.1"), SignatureCheck::Invalid)
         << "one bit of the package changed";
+}
+
+// The version is a token of its own in the trusted comment.
+TEST(TrustedComment, NamesTheVersionAsATokenOfItsOwn) {
+    const std::pair<const char*, bool> rows[] = {
+        {"version:2.0.1", true},       {"timestamp:1 file:p.rar version:2.0.1", true},
+        {"a\tversion:2.0.1\tb", true}, {"version:2.0.10", false},
+        {"version: 2.0.1", false},     {"version:2.0.1x", false},
+        {"myversion:2.0.1", false},    {"", false},
+    };
+    for (const auto& [comment, named] : rows) {
+        EXPECT_EQ(namesVersion(comment, "2.0.1"), named) << comment;
+    }
 }
 
 }  // namespace
