@@ -49,7 +49,12 @@ std::string joinPath(const std::string& folder, const std::string& name);
 std::string productFolderFor(const std::string& installFolder);
 // productFolder + "/" + "hobnarAudio.exe".
 std::string mainExecutableIn(const std::string& productFolder);
-// The downloaded archive beside the product folder: productFolder + ".rar".
+// The run's private folder for `productFolder`, where only the installing
+// user can write: <local application data>/hobnarAudio/downloads/<16 hex
+// digits of the product folder's SHA-256>.  Empty when there is no local
+// application-data folder.
+std::string privateFolderFor(const std::string& productFolder);
+// The downloaded archive, in the private folder: "win-ia32-unpacked.rar".
 std::string archivePathFor(const std::string& productFolder);
 
 // Size (total true) or free bytes (total false) of the volume that holds
@@ -193,11 +198,11 @@ class InstallRun {
     InstallBackend& m_backend;
     std::unique_ptr<InstallObserver> m_observer;
     std::optional<InstallOutcome> m_started;  // what startInstall found
-    platform::FileHandle m_lock;              // held from startInstall to the end
-    // What the archive on disk is: its hashes, and whether it continued what
-    // an earlier run left.
-    struct Archive;
-    std::unique_ptr<Archive> m_archive;
+    // The folders held from startInstall to the end (the install folder's
+    // lock among them), and what the archive on disk is: its hashes, and
+    // whether it continued what an earlier run left.
+    struct Held;
+    std::unique_ptr<Held> m_held;
 };
 
 }  // namespace install

@@ -12,8 +12,9 @@
 
 namespace install {
 
-struct InstallRun::Archive {
-    DownloadedPackage package;
+struct InstallRun::Held {
+    HeldFolders folders;
+    DownloadedPackage archive;
 };
 
 InstallRun::InstallRun(InstallPlan plan, InstallBackend& backend,
@@ -21,10 +22,10 @@ InstallRun::InstallRun(InstallPlan plan, InstallBackend& backend,
     : m_plan(std::move(plan)),
       m_backend(backend),
       m_observer(std::move(observer)),
-      m_archive(std::make_unique<Archive>()) {}
+      m_held(std::make_unique<Held>()) {}
 
 InstallRun::~InstallRun() {
-    platform::closeFile(m_lock);
+    releaseFolders(m_held->folders, false);
 }
 
 InstallOutcome InstallRun::startInstall() {
@@ -50,22 +51,11 @@ InstallOutcome InstallRun::run() {
     return report(outcome);
 }
 
-// The product folder is made and the install folder locked; what a run
-// killed while unpacking left there is swept.
+// The private folder and the product folder are made and checked, and the
+// install folder locked against a second installation into it.
 InstallOutcome InstallRun::prepareFolder() {
-    InstallOutcome made = makeProductFolder(m_plan.productFolder);
-    if (!made.ok()) {
-        return made;
-    }
-    bool busy = false;
-    platform::closeFile(m_lock);
-    m_lock = platform::lockFile(m_plan.productFolder + ".lock", busy);
-    if (!m_lock.isOpen()) {
-        return {busy ? InstallFailure::AnotherInstallRunning : InstallFailure::NotWritable, 0,
-                parentFolderOf(m_plan.productFolder)};
-    }
-    removeLeftUnpackingFolders(m_plan.productFolder);
-    return {};
+    releaseFolders(m_held->folders, false);
+    return prepareFolders(m_plan.productFolder, m_held->folders);
 }
 
 // A run started before the install information arrived waits for it here.
@@ -92,7 +82,7 @@ InstallOutcome InstallRun::obtainArchive() {
         platform::debugLog("unpacking the archive an earlier attempt downloaded");
         PackageHashes hashes(!m_package.sha256.empty(), !m_plan.publicKey.empty());
         if (hashFile(archive, hashes)) {
-            m_archive->package = {hashes.sha256Hex(), hashes.prehash(), false};
+            m_held->archive = {hashes.sha256Hex(), hashes.prehash(), false};
             return {};
         }
         platform::debugLog("the archive cannot be read again; downloading it anew");
@@ -118,7 +108,7 @@ InstallOutcome InstallRun::download(bool resume) {
         m_observer->onProgress(percent, bytesPerSecond);
     };
     DownloadResult result = downloadPackage(request);
-    m_archive->package = result.package;
+    m_held->archive = result.package;
     if (!result.outcome.ok() && result.outcome.detail.empty()) {
         result.outcome.detail = m_package.url;
     }
@@ -133,7 +123,7 @@ InstallOutcome InstallRun::checkPackage() {
     bool wrongBytes = checked.failure == InstallFailure::DigestMismatch ||
                       checked.failure == InstallFailure::SignatureInvalid ||
                       checked.failure == InstallFailure::SignatureOtherVersion;
-    if (wrongBytes && m_archive->package.resumed) {
+    if (wrongBytes && m_held->archive.resumed) {
         platform::debugLog("the continued archive failed its check; downloading it again");
         InstallOutcome fetched = download(false);
         checked = fetched.ok() ? verify() : fetched;
@@ -151,7 +141,7 @@ InstallOutcome InstallRun::checkPackage() {
 }
 
 InstallOutcome InstallRun::verify() {
-    const DownloadedPackage& archive = m_archive->package;
+    const DownloadedPackage& archive = m_held->archive;
     if (m_package.sha256.empty()) {
         platform::debugLog("no digest was announced: the package is not checked against one");
     } else if (archive.sha256 != m_package.sha256) {
@@ -178,11 +168,13 @@ InstallOutcome InstallRun::verify() {
 InstallOutcome InstallRun::unpack() {
     std::string archive = archivePathFor(m_plan.productFolder);
     InstallOutcome unpacked =
-        unpackIntoProductFolder(archive, m_plan.productFolder, [this](const std::string& name) {
+        unpackIntoProductFolder(archive, m_held->folders, [this](const std::string& name) {
             m_observer->onEntryUnpacked(name);
             return std::chrono::steady_clock::now() < m_plan.deadline;
         });
-    if (unpacked.ok()) {
+    // An archive that unpacked, or that opened and failed, is of no more use
+    // (its record neither); one that did not open stays for a retry.
+    if (unpacked.ok() || !platform::fileExists(archive)) {
         removeArchive(archive);
     }
     return unpacked;
@@ -211,7 +203,7 @@ InstallOutcome InstallRun::reportSuccess() {
 InstallOutcome InstallRun::report(const InstallOutcome& outcome) {
     // The folder is free again before anyone hears of the end, so a retry
     // started at once finds it unlocked.
-    platform::closeFile(m_lock);
+    releaseFolders(m_held->folders, !outcome.ok());
     if (outcome.ok()) {
         m_observer->onFinished();
     } else {

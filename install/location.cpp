@@ -27,8 +27,21 @@ std::string mainExecutableIn(const std::string& productFolder) {
     return joinPath(productFolder, kMainExecutableName);
 }
 
+std::string privateFolderFor(const std::string& productFolder) {
+    std::string local = platform::localAppDataDir();
+    if (local.empty()) {
+        return {};
+    }
+    platform::Sha256 digest;
+    digest.add(productFolder.data(), productFolder.size());
+    std::string key = digest.hex().substr(0, 16);
+    return joinPath(joinPath(joinPath(local, "hobnarAudio"), "downloads"), key);
+}
+
 std::string archivePathFor(const std::string& productFolder) {
-    return productFolder + ".rar";
+    std::string folder = privateFolderFor(productFolder);
+    return folder.empty() ? std::string()
+                          : joinPath(folder, std::string(kProductFolderName) + ".rar");
 }
 
 std::shared_future<PackageFacts> knownPackage(PackageFacts facts) {

@@ -36,6 +36,7 @@ enum class InstallFailure {
     SignatureInvalid,       // the signature was not made by our key for these bytes
     SignatureOtherVersion,  // our signature, but for another version than this one
     TimedOut,               // the unattended run's deadline came first
+    ForeignFile,            // another user's file or folder, or a link, stands in the way
 };
 
 struct FailureText {
@@ -105,6 +106,10 @@ inline constexpr FailureText kFailureTexts[] = {
      "the installation did not finish within --timeout; what was downloaded is kept for the "
      "next run",
      "安装超时，已下载的部分将在下次安装时继续。"},
+    {InstallFailure::ForeignFile, 17,
+     "another user's file or folder (or a link) stands where the installation works, so "
+     "nothing was installed",
+     "安装位置中有其他用户的文件或文件夹（或链接），为安全起见已停止安装，请选择其他位置。"},
 };
 
 struct InstallOutcome {

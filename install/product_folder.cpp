@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <system_error>
-#include <vector>
 
 #include "install/install.h"
 #include "platform/platform.h"
@@ -10,13 +9,17 @@
 namespace install {
 namespace {
 
-namespace fs = std::filesystem;
+using platform::Entry;
+using platform::EntryType;
+using platform::FolderHandle;
 
 // The UnRAR library keeps names in buffers of 2048 wide characters; a folder
 // must leave room for the entry names below it, or the archive's own name is
 // cut short and reads as no archive at all.
 constexpr size_t kUnrarNameLimit = 2048;
 constexpr size_t kRoomForEntryNames = 320;
+
+const char* const kUnpackingFolder = "unpacking";
 
 InstallFailure failureOfExtraction(ExtractStatus status) {
     switch (status) {
@@ -42,71 +45,183 @@ InstallFailure failureOfExtraction(ExtractStatus status) {
     return InstallFailure::DamagedPackage;
 }
 
-bool isRealFolder(const fs::path& path) {
-    std::error_code error;
-    return fs::is_directory(fs::symlink_status(path, error));
+InstallOutcome foreign(const std::string& path, const Entry& entry) {
+    std::string why = entry.type == EntryType::Link ? "is a link"
+                      : !entry.ours                 ? "belongs to " + entry.owner
+                                                    : "may be changed by other users";
+    return {InstallFailure::ForeignFile, 0, path + " " + why};
 }
 
-// Whatever stands at `path` that is not a real folder (a file, a link) goes,
-// so a move can put the package's entry there; a folder in the way of a
-// file goes too.
-void clearWay(const fs::path& path, bool forFolder) {
-    std::error_code error;
-    fs::file_status status = fs::symlink_status(path, error);
-    if (!fs::exists(status)) {
-        return;
-    }
-    if (fs::is_directory(status)) {
-        if (!forFolder) {
-            fs::remove_all(path, error);
-        }
-        return;
-    }
-    fs::remove(path, error);
+// A folder we may work in: ours, or the system's for a folder we only put
+// our own entries into, and changed by nobody else.
+bool trusted(const Entry& entry, bool systemWillDo) {
+    return entry.type == EntryType::Folder && !entry.othersMayChange &&
+           (entry.ours || (systemWillDo && entry.systemOwned));
 }
 
-// Moves every entry of `from` into `to` by rename: files and links replace
-// what stands under their name (never writing through a link), folders are
-// merged, and entries of `to` that `from` lacks stay.
-InstallOutcome mergeFolder(const fs::path& from, const fs::path& to) {
-    std::error_code error;
-    for (fs::directory_iterator it(from, error), end; !error && it != end; it.increment(error)) {
-        fs::path target = to / it->path().filename();
-        bool folder = isRealFolder(it->path());
-        if (folder && isRealFolder(target)) {
-            InstallOutcome merged = mergeFolder(it->path(), target);
-            if (!merged.ok()) {
-                return merged;
-            }
-            continue;
-        }
-        clearWay(target, folder);
-        InstallFailure failure =
-            failureOfIo(platform::moveReplacing(it->path().u8string(), target.u8string()));
-        if (failure != InstallFailure::None) {
-            return {failure, 0, target.u8string()};
-        }
+// `name` of `parent` as a folder of ours, made when missing.  A file or a
+// link of ours there is set aside (a link goes itself, never its target);
+// anything of another user's is refused.
+InstallOutcome openOurFolder(const FolderHandle& parent, const std::string& name, bool privateToUs,
+                             FolderHandle& folder, bool* made = nullptr) {
+    Entry there = platform::entryIn(parent, name);
+    if (there.ours && there.type != EntryType::Folder && there.type != EntryType::Missing) {
+        platform::removeEntry(parent, name);
+        there = platform::entryIn(parent, name);
     }
-    if (error) {
-        return {InstallFailure::NotWritable, 0, from.u8string()};
+    bool missing = there.type == EntryType::Missing;
+    folder = platform::openSubFolder(parent, name, true, privateToUs);
+    Entry entry = folder.isOpen() ? platform::entryOf(folder) : platform::entryIn(parent, name);
+    if (!folder.isOpen() || !entry.ours) {
+        platform::closeFolder(folder);
+        return entry.type == EntryType::Missing
+                   ? InstallOutcome{InstallFailure::FolderFailed, 0, parent.path + "/" + name}
+                   : foreign(parent.path + "/" + name, entry);
+    }
+    if (entry.othersMayChange) {
+        platform::tidyPermissions(parent, name);
+    }
+    if (made) {
+        *made = missing;
     }
     return {};
 }
 
-InstallOutcome moveIntoProductFolder(const std::string& staging, const std::string& product) {
-    fs::path to = fs::u8path(product);
-    if (isRealFolder(to)) {
-        return mergeFolder(fs::u8path(staging), to);
+// <local application data>/hobnarAudio/downloads/<key>: every folder on the
+// way changed by nobody but us and the system.
+InstallOutcome preparePrivateFolder(const std::string& productFolder) {
+    std::string path = privateFolderFor(productFolder);
+    std::string base = parentFolderOf(parentFolderOf(parentFolderOf(path)));
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::u8path(base + "/hobnarAudio"), error);
+    FolderHandle local = platform::openFolder(base);
+    FolderHandle state, downloads, ours;
+    InstallOutcome outcome =
+        path.empty() || !local.isOpen()
+            ? InstallOutcome{InstallFailure::NotWritable, 0, "no private folder for the download"}
+            : openOurFolder(local, "hobnarAudio", false, state);
+    if (outcome.ok()) {
+        outcome = openOurFolder(state, "downloads", true, downloads);
     }
-    clearWay(to, true);
-    InstallFailure failure = failureOfIo(platform::moveReplacing(staging, product));
-    return {failure, 0, failure == InstallFailure::None ? std::string() : product};
+    if (outcome.ok()) {
+        outcome = openOurFolder(downloads, path.substr(path.find_last_of("/\\") + 1), true, ours);
+    }
+    if (outcome.ok() && !platform::isPrivatePath(path)) {
+        outcome = {InstallFailure::ForeignFile, 0, path + " may be changed by other users"};
+    }
+    for (FolderHandle* folder : {&local, &state, &downloads, &ours}) {
+        platform::closeFolder(*folder);
+    }
+    return outcome;
 }
 
-// Named after the product folder, so that a sweep of a folder the user chose
-// (a home folder, a drive's root) never takes what another program keeps there.
-std::string unpackingPrefix() {
-    return std::string(".") + kProductFolderName + ".unpacking-";
+InstallOutcome mergeFolder(const FolderHandle& from, const FolderHandle& to);
+
+// Moves one entry of the unpacked package into place (both on one volume).
+InstallOutcome moveIntoPlace(const FolderHandle& from, const std::string& name,
+                             const FolderHandle& to) {
+    Entry source = platform::entryIn(from, name);
+    Entry target = platform::entryIn(to, name);
+    if (target.type != EntryType::Missing && !target.ours) {
+        return foreign(to.path + "/" + name, target);
+    }
+    if (source.type == EntryType::Folder && target.type == EntryType::Folder) {
+        FolderHandle inner = platform::openSubFolder(from, name, false, false);
+        FolderHandle outer;
+        InstallOutcome opened = openOurFolder(to, name, false, outer);
+        InstallOutcome merged = opened.ok() ? mergeFolder(inner, outer) : opened;
+        platform::closeFolder(inner);
+        platform::closeFolder(outer);
+        return merged;
+    }
+    // A folder in the way of a file, or anything in the way of a folder, goes.
+    if (target.type != EntryType::Missing &&
+        (target.type == EntryType::Folder || source.type == EntryType::Folder)) {
+        platform::removeEntry(to, name);
+    }
+    InstallFailure failure = failureOfIo(platform::moveEntry(from, name, to, name));
+    return {failure, 0, failure == InstallFailure::None ? std::string() : to.path + "/" + name};
+}
+
+// Every entry of `from` into `to`: files and links replace what stands under
+// their name (never writing through a link), folders are merged, and
+// entries of `to` that `from` lacks stay.
+InstallOutcome mergeFolder(const FolderHandle& from, const FolderHandle& to) {
+    for (const std::string& name : platform::entriesOf(from)) {
+        InstallOutcome moved = moveIntoPlace(from, name, to);
+        if (!moved.ok()) {
+            return moved;
+        }
+    }
+    return {};
+}
+
+// A copy of every entry of `from` in `to` (a fresh folder of ours).
+InstallOutcome copyTree(const FolderHandle& from, const FolderHandle& to) {
+    for (const std::string& name : platform::entriesOf(from)) {
+        InstallOutcome copied;
+        if (platform::entryIn(from, name).type == EntryType::Folder) {
+            FolderHandle inner = platform::openSubFolder(from, name, false, false);
+            FolderHandle outer;
+            copied = openOurFolder(to, name, false, outer);
+            copied = copied.ok() ? copyTree(inner, outer) : copied;
+            platform::closeFolder(inner);
+            platform::closeFolder(outer);
+        } else {
+            InstallFailure failure = failureOfIo(platform::copyFile(from, name, to, name));
+            copied = {failure, 0, failure == InstallFailure::None ? "" : to.path + "/" + name};
+        }
+        if (!copied.ok()) {
+            return copied;
+        }
+    }
+    return {};
+}
+
+// The unpacked package brought beside the product folder, onto its volume,
+// into a fresh folder of ours: renamed there whole, or copied from another
+// volume (a full disk then fails the run before the product changes).
+InstallOutcome bringBeside(const FolderHandle& work, const std::string& name,
+                           const FolderHandle& install, FolderHandle& incoming) {
+    const std::string beside = std::string(".") + kProductFolderName + ".unpacking-incoming";
+    platform::removeEntry(install, beside);
+    platform::IoError moved = platform::moveEntry(work, name, install, beside);
+    if (moved == platform::IoError::None) {
+        return openOurFolder(install, beside, true, incoming);
+    }
+    if (moved != platform::IoError::OtherVolume) {
+        InstallFailure failure = failureOfIo(moved);
+        return {failure, 0, install.path + "/" + beside};
+    }
+    FolderHandle staged = platform::openSubFolder(work, name, false, false);
+    InstallOutcome outcome = openOurFolder(install, beside, true, incoming);
+    outcome = outcome.ok() ? copyTree(staged, incoming) : outcome;
+    platform::closeFolder(staged);
+    return outcome;
+}
+
+// No entry keeps permissions an archive chose.
+void tidyTree(const FolderHandle& folder) {
+    for (const std::string& name : platform::entriesOf(folder)) {
+        platform::tidyPermissions(folder, name);
+        if (platform::entryIn(folder, name).type == EntryType::Folder) {
+            FolderHandle inner = platform::openSubFolder(folder, name, false, false);
+            tidyTree(inner);
+            platform::closeFolder(inner);
+        }
+    }
+}
+
+// What a run killed while unpacking left beside the product folder (an
+// earlier version unpacked there); only folders of ours go.
+void removeLeftUnpackingFolders(const FolderHandle& install) {
+    const std::string prefix = std::string(".") + kProductFolderName + ".unpacking-";
+    for (const std::string& name : platform::entriesOf(install)) {
+        Entry entry = platform::entryIn(install, name);
+        if (name.rfind(prefix, 0) == 0 && entry.type == EntryType::Folder && entry.ours) {
+            platform::removeEntry(install, name);
+        }
+    }
 }
 
 }  // namespace
@@ -117,54 +232,96 @@ std::string parentFolderOf(const std::string& path) {
     return last == std::string::npos ? std::string(".") : path.substr(0, last);
 }
 
-InstallOutcome makeProductFolder(const std::string& productFolder) {
+InstallOutcome prepareFolders(const std::string& productFolder, HeldFolders& held) {
     if (productFolder.empty()) {
         return {InstallFailure::FolderFailed, 0, productFolder};
     }
     if (platform::toWide(productFolder).size() + kRoomForEntryNames >= kUnrarNameLimit) {
         return {InstallFailure::FolderTooLong, 0, ""};
     }
-    std::error_code error;
-    fs::create_directories(fs::u8path(productFolder), error);
-    if (!fs::is_directory(fs::u8path(productFolder), error)) {
-        return {InstallFailure::FolderFailed, 0, productFolder};
+    InstallOutcome outcome = preparePrivateFolder(productFolder);
+    if (!outcome.ok()) {
+        return outcome;
     }
+    // The folder the user named is made as named (no shell ever sees it).
+    std::string installFolder = parentFolderOf(productFolder);
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::u8path(installFolder), error);
+    held.install = platform::openFolder(installFolder);
+    Entry install = platform::entryOf(held.install);
+    if (!held.install.isOpen()) {
+        return {InstallFailure::FolderFailed, 0, installFolder};
+    }
+    if (!trusted(install, true)) {
+        return foreign(installFolder, install);
+    }
+    std::string productName = productFolder.substr(installFolder.size() + 1);
+    outcome = openOurFolder(held.install, productName, false, held.product, &held.madeProduct);
+    if (!outcome.ok()) {
+        return outcome;
+    }
+    bool busy = false;
+    held.lock = platform::lockFile(productFolder + ".lock", busy);
+    Entry lock = platform::entryIn(held.install, productName + ".lock");
+    if (!held.lock.isOpen()) {
+        return lock.type != EntryType::File && lock.type != EntryType::Missing
+                   ? foreign(productFolder + ".lock", lock)
+                   : InstallOutcome{
+                         busy ? InstallFailure::AnotherInstallRunning : InstallFailure::NotWritable,
+                         0, installFolder};
+    }
+    if (!lock.ours) {
+        return foreign(productFolder + ".lock", lock);
+    }
+    removeLeftUnpackingFolders(held.install);
     return {};
 }
 
-void removeLeftUnpackingFolders(const std::string& productFolder) {
-    std::error_code error;
-    std::vector<fs::path> left;
-    for (fs::directory_iterator it(fs::u8path(parentFolderOf(productFolder)), error), end;
-         !error && it != end; it.increment(error)) {
-        if (it->path().filename().u8string().rfind(unpackingPrefix(), 0) == 0) {
-            left.push_back(it->path());
-        }
+void releaseFolders(HeldFolders& held, bool failed) {
+    if (failed && held.madeProduct && held.product.isOpen() &&
+        platform::entriesOf(held.product).empty()) {
+        std::string name = held.product.path.substr(held.product.path.find_last_of("/\\") + 1);
+        platform::closeFolder(held.product);
+        platform::removeEntry(held.install, name);
     }
-    for (const fs::path& path : left) {
-        fs::remove_all(path, error);
-    }
+    platform::closeFolder(held.product);
+    platform::closeFolder(held.install);
+    platform::closeFile(held.lock);
 }
 
-InstallOutcome unpackIntoProductFolder(const std::string& archivePath,
-                                       const std::string& productFolder,
+InstallOutcome unpackIntoProductFolder(const std::string& archivePath, HeldFolders& held,
                                        const EntryCallback& onEntry) {
-    std::string staging =
-        platform::makeFreshFolder(parentFolderOf(productFolder), unpackingPrefix());
-    if (staging.empty()) {
-        return {InstallFailure::NotWritable, 0, parentFolderOf(productFolder)};
+    FolderHandle work = platform::openFolder(parentFolderOf(archivePath));
+    platform::removeEntry(work, kUnpackingFolder);
+    FolderHandle staging;
+    InstallOutcome outcome = openOurFolder(work, kUnpackingFolder, true, staging);
+    if (outcome.ok()) {
+        ExtractResult extracted = extractArchive(archivePath, staging.path, onEntry);
+        outcome = {failureOfExtraction(extracted.status), 0, extracted.failedEntry};
+        if (outcome.ok() &&
+            platform::entryIn(staging, kMainExecutableName).type != EntryType::File) {
+            outcome = {InstallFailure::MainProgramMissing, 0, ""};
+        }
+        if (outcome.ok()) {
+            platform::debugLog("unpacked " + std::to_string(extracted.entriesWritten) + " entries");
+            tidyTree(staging);
+        }
     }
-    ExtractResult extracted = extractArchive(archivePath, staging, onEntry);
-    InstallOutcome outcome{failureOfExtraction(extracted.status), 0, extracted.failedEntry};
-    std::error_code error;
-    if (outcome.ok() && !fs::is_regular_file(fs::u8path(mainExecutableIn(staging)), error)) {
-        outcome = {InstallFailure::MainProgramMissing, 0, ""};
+    platform::closeFolder(staging);
+    FolderHandle incoming;
+    if (outcome.ok()) {
+        outcome = bringBeside(work, kUnpackingFolder, held.install, incoming);
     }
     if (outcome.ok()) {
-        platform::debugLog("unpacked " + std::to_string(extracted.entriesWritten) + " entries");
-        outcome = moveIntoProductFolder(staging, productFolder);
+        outcome = mergeFolder(incoming, held.product);
     }
-    fs::remove_all(fs::u8path(staging), error);
+    if (incoming.isOpen()) {
+        std::string beside = incoming.path.substr(incoming.path.find_last_of("/\\") + 1);
+        platform::closeFolder(incoming);
+        platform::removeEntry(held.install, beside);
+    }
+    platform::removeEntry(work, kUnpackingFolder);
+    platform::closeFolder(work);
     return outcome;
 }
 

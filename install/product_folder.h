@@ -1,13 +1,20 @@
-// The product folder on disk: making it, and putting an unpacked package into
-// it only once the whole package unpacked.  Internal to the install engine;
-// blocking, the run's thread.  Only a run holding the install folder's lock
-// calls these.
+// The folders an install run works in, held open: the install folder and the
+// product folder (which other users may share), and the run's private
+// folder, where the archive arrives, is checked and is unpacked.  Internal
+// to the install engine; blocking, the run's thread.
+//
+// Nothing another user placed is used: an install folder others may change,
+// a product folder, an entry in it or a lock that is not ours, anything that
+// is a link where a folder should be, ends the run with ForeignFile naming
+// it and its owner.  The checked archive lies where only we can write, so
+// the bytes unpacked are the bytes checked.
 #pragma once
 
 #include <string>
 
 #include "install/extract.h"
 #include "install/outcome.h"
+#include "platform/platform.h"
 
 namespace install {
 
@@ -15,19 +22,28 @@ namespace install {
 // when there is none).
 std::string parentFolderOf(const std::string& path);
 
-// Creates the product folder as named (parents included; no shell ever sees
-// the name).  FolderTooLong for a name the UnRAR library could not hold with
-// the entries below it.
-InstallOutcome makeProductFolder(const std::string& productFolder);
+// What a run holds from preparing the folders to its end.
+struct HeldFolders {
+    platform::FolderHandle install;
+    platform::FolderHandle product;
+    platform::FileHandle lock;
+    bool madeProduct = false;  // this run made the product folder
+};
 
-// Removes what a run killed while unpacking left beside the product folder.
-void removeLeftUnpackingFolders(const std::string& productFolder);
+// Makes and checks the private folder, the install folder and the product
+// folder, and takes the install folder's lock against a second installation
+// into it.  FolderTooLong for a product folder the UnRAR library could not
+// hold with the entries below it.
+InstallOutcome prepareFolders(const std::string& productFolder, HeldFolders& held);
+// Closes what `held` holds and lets go of the lock; after a failure, a
+// product folder this run made and left empty goes too.
+void releaseFolders(HeldFolders& held, bool failed);
 
-// Unpacks the archive into a fresh folder beside the product folder and,
-// only when the whole package unpacked and holds the main program, moves
-// its entries into the product folder (files the package lacks stay).
-InstallOutcome unpackIntoProductFolder(const std::string& archivePath,
-                                       const std::string& productFolder,
+// Unpacks the archive into a fresh folder of the private folder, gives its
+// entries sane permissions and, only when the whole package unpacked and
+// holds the main program, moves them into the product folder (files the
+// package lacks stay).
+InstallOutcome unpackIntoProductFolder(const std::string& archivePath, HeldFolders& held,
                                        const EntryCallback& onEntry);
 
 }  // namespace install

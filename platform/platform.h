@@ -195,9 +195,10 @@ std::int64_t fileSize(FileHandle file);
 // Why a file operation failed.
 enum class IoError {
     None,
-    DiskFull,  // no room left on the volume (or over the file-size limit)
-    Busy,      // the file is in use (a running program on Windows)
-    Denied,    // not allowed: a read-only folder or file
+    DiskFull,     // no room left on the volume (or over the file-size limit)
+    Busy,         // the file is in use (a running program on Windows)
+    Denied,       // not allowed: a read-only folder or file
+    OtherVolume,  // a rename between two volumes
     Other,
 };
 // Writes all `size` bytes at the end of the file.
@@ -221,6 +222,75 @@ std::string makeFreshFolder(const std::string& parent, const std::string& prefix
 // link already there (never writing through it); a folder already at `to`
 // is not replaced.  Both must be on one volume.
 IoError moveReplacing(const std::string& from, const std::string& to);
+
+// ---- Folders held open -------------------------------------------------------
+// Work in a folder others may write to (an install folder) goes relative to
+// the folder as it was opened, so renaming or replacing the path it was
+// opened by afterwards changes nothing of that work; an entry is never
+// reached through a link (on Windows: a symbolic link or a junction).  On
+// Windows a held folder cannot be renamed or removed while it is open.
+
+struct FolderHandle {
+    long long id = -1;  // opaque, as FileHandle's
+    std::string path;   // what it was opened by, for messages and the path-based calls
+    bool isOpen() const { return id >= 0; }
+};
+
+enum class EntryType { Missing, File, Folder, Link, Other };
+
+// An entry of a folder as it is, never what a link points to.
+struct Entry {
+    EntryType type = EntryType::Missing;
+    // Owned by the user this program runs as (Windows: by the token's owner
+    // of new objects, the Administrators of an elevated program).
+    bool ours = false;
+    // Others than its owner (and the system) may add, remove or rename
+    // entries in it, unless it is a folder whose sticky bit keeps them to
+    // their own entries.  Always false on Windows.
+    bool othersMayChange = false;
+    bool executable = false;   // a file with an execute permission (POSIX)
+    bool systemOwned = false;  // owned by the system (root; SYSTEM or the Administrators)
+    std::string owner;         // a user's name, or its number, for messages
+};
+
+// The folder at `path`, a link there not followed; closed when it is no folder.
+FolderHandle openFolder(const std::string& path);
+// Its sub-folder `name`, made when missing and `create` (owner-only when
+// `privateToUs`, else readable by all); a link or anything else there is not
+// opened.
+FolderHandle openSubFolder(const FolderHandle& folder, const std::string& name, bool create,
+                           bool privateToUs);
+void closeFolder(FolderHandle& folder);
+// The folder itself, and one of its entries.
+Entry entryOf(const FolderHandle& folder);
+Entry entryIn(const FolderHandle& folder, const std::string& name);
+// The names of its entries, without "." and "..".
+std::vector<std::string> entriesOf(const FolderHandle& folder);
+// Opens (`create`: creates, owner-only) the regular file `name` in it, as
+// openFileForAppend does by path.
+FileHandle openFileIn(const FolderHandle& folder, const std::string& name, bool create);
+// Renames `name` of `from` to `newName` of `to`, replacing a file or a link
+// there, never what it points to.  IoError::OtherVolume across volumes.
+IoError moveEntry(const FolderHandle& from, const std::string& name, const FolderHandle& to,
+                  const std::string& newName);
+// Copies the regular file `name` of `from` to a new file `newName` of `to`
+// (which must not exist), with its permissions; a link is made again as a
+// link to the same target.
+IoError copyFile(const FolderHandle& from, const std::string& name, const FolderHandle& to,
+                 const std::string& newName);
+// Removes `name`: a file or a link itself, a folder with all it holds, never
+// following a link inside.  True when it is gone.
+bool removeEntry(const FolderHandle& folder, const std::string& name);
+// Gives the entry `name` permissions no archive chose: folders and files
+// with an execute permission 0755, other files 0644 (no setuid, setgid or
+// sticky bit, nothing writable by others); on Windows no attributes but
+// read-only.  Links stay as they are.
+bool tidyPermissions(const FolderHandle& folder, const std::string& name);
+// Whether the folder at `path` and every folder above it can be changed
+// only by us and the system (sticky folders count when their entry below is
+// ours), so that work by path inside it cannot be redirected.  Always true
+// on Windows, whose user folders are the user's.
+bool isPrivatePath(const std::string& path);
 
 // Size and free bytes of the volume holding an existing path.  freeBytes are
 // all free bytes of the volume, including those reserved for the superuser.

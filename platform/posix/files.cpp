@@ -11,15 +11,11 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/posix/posix_files.h"
 
 namespace platform {
-namespace {
 
-int descriptorOf(FileHandle file) {
-    return static_cast<int>(file.id);
-}
-
-IoError errorOf(int error) {
+IoError posix::ioErrorOf(int error) {
     switch (error) {
         case ENOSPC:
         case EDQUOT:
@@ -32,17 +28,16 @@ IoError errorOf(int error) {
         case EPERM:
         case EROFS:
             return IoError::Denied;
+        case EXDEV:
+            return IoError::OtherVolume;
         default:
             return IoError::Other;
     }
 }
 
-// Opens a regular file and nothing else: never through a final link, and
-// without blocking on a FIFO or a device that someone planted under the
-// name (the open itself would wait for a writer); new files are the
-// caller's alone.  Blocking again once it is known to be a regular file.
-int openRegularFile(const std::string& path, int flags) {
-    int fd = ::open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+// Blocking again once it is known to be a regular file.
+int posix::openRegularAt(int folder, const char* path, int flags) {
+    int fd = ::openat(folder, path, flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
     if (fd < 0) {
         return -1;
     }
@@ -54,6 +49,18 @@ int openRegularFile(const std::string& path, int flags) {
         return -1;
     }
     return fd;
+}
+
+namespace {
+
+using posix::ioErrorOf;
+
+int descriptorOf(FileHandle file) {
+    return static_cast<int>(file.id);
+}
+
+int openRegularFile(const std::string& path, int flags) {
+    return posix::openRegularAt(AT_FDCWD, path.c_str(), flags);
 }
 
 FileHandle handleOf(int fd) {
@@ -114,7 +121,7 @@ IoError appendToFile(FileHandle file, const void* data, std::size_t size) {
             continue;
         }
         if (written < 0) {
-            return errorOf(errno);
+            return ioErrorOf(errno);
         }
         if (written == 0) {
             return IoError::DiskFull;
@@ -176,7 +183,7 @@ IoError moveReplacing(const std::string& from, const std::string& to) {
     if (::rename(from.c_str(), to.c_str()) == 0) {
         return IoError::None;
     }
-    return errorOf(errno);
+    return ioErrorOf(errno);
 }
 
 std::optional<DiskSpace> diskSpace(const std::string& path) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/win32/win32_files.h"
 #include "platform/win32/win32_text.h"
 
 namespace platform {
@@ -25,32 +26,6 @@ bool moveToEnd(HANDLE handle) {
     return SetFilePointerEx(handle, zero, nullptr, FILE_END) != 0;
 }
 
-IoError errorOf(DWORD error) {
-    switch (error) {
-        case ERROR_DISK_FULL:
-        case ERROR_HANDLE_DISK_FULL:
-        case ERROR_FILE_TOO_LARGE:
-            return IoError::DiskFull;
-        case ERROR_SHARING_VIOLATION:
-        case ERROR_LOCK_VIOLATION:
-        case ERROR_USER_MAPPED_FILE:
-            return IoError::Busy;
-        case ERROR_ACCESS_DENIED:
-        case ERROR_WRITE_PROTECT:
-            return IoError::Denied;
-        default:
-            return IoError::Other;
-    }
-}
-
-FileHandle handleToFile(HANDLE handle) {
-    FileHandle file;
-    if (handle != INVALID_HANDLE_VALUE) {
-        file.id = static_cast<long long>(reinterpret_cast<std::intptr_t>(handle));
-    }
-    return file;
-}
-
 // A folder, or a reparse point that names another file (a symbolic link, a
 // junction).  Other reparse points, such as synced cloud files or
 // deduplicated ones, hold their own data and are files like any other.
@@ -64,28 +39,6 @@ bool isFolderOrLink(HANDLE handle) {
     }
     return (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
            IsReparseTagNameSurrogate(info.ReparseTag);
-}
-
-// Opens the file itself, never what a link (a symbolic link or junction) at
-// `path` points to: the link is opened as such and then refused, as is
-// anything but a file on a disk (a device name such as NUL or CON, a pipe).
-// Shared for reading, writing and deletion, so that others may read a
-// download while it grows and delete it as on POSIX; not inherited by child
-// processes.
-HANDLE openNotFollowing(const std::string& path, DWORD disposition,
-                        DWORD access = GENERIC_READ | GENERIC_WRITE) {
-    if (path.empty() || win32::hasNul(path)) {
-        return INVALID_HANDLE_VALUE;
-    }
-    HANDLE handle = CreateFileW(
-        win32::wide(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        nullptr, disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (handle != INVALID_HANDLE_VALUE &&
-        (GetFileType(handle) != FILE_TYPE_DISK || isFolderOrLink(handle))) {
-        CloseHandle(handle);
-        return INVALID_HANDLE_VALUE;
-    }
-    return handle;
 }
 
 // Six characters for a fresh name, from the system's random source.
@@ -118,16 +71,65 @@ std::wstring volumeQueryFolder(const std::string& path) {
 
 }  // namespace
 
+IoError win32::ioErrorOf(DWORD error) {
+    switch (error) {
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+        case ERROR_FILE_TOO_LARGE:
+            return IoError::DiskFull;
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+        case ERROR_USER_MAPPED_FILE:
+            return IoError::Busy;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_WRITE_PROTECT:
+            return IoError::Denied;
+        case ERROR_NOT_SAME_DEVICE:
+            return IoError::OtherVolume;
+        default:
+            return IoError::Other;
+    }
+}
+
+FileHandle win32::handleToFile(HANDLE handle) {
+    FileHandle file;
+    if (handle != INVALID_HANDLE_VALUE) {
+        file.id = static_cast<long long>(reinterpret_cast<std::intptr_t>(handle));
+    }
+    return file;
+}
+
+// Opens the file itself, never what a link (a symbolic link or junction) at
+// `path` points to: the link is opened as such and then refused, as is
+// anything but a file on a disk (a device name such as NUL or CON, a pipe).
+// Shared for reading, writing and deletion, so that others may read a
+// download while it grows and delete it as on POSIX; not inherited by child
+// processes.
+HANDLE win32::openNotFollowing(const std::string& path, DWORD disposition, DWORD access) {
+    if (path.empty() || win32::hasNul(path)) {
+        return INVALID_HANDLE_VALUE;
+    }
+    HANDLE handle = CreateFileW(
+        win32::wide(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle != INVALID_HANDLE_VALUE &&
+        (GetFileType(handle) != FILE_TYPE_DISK || isFolderOrLink(handle))) {
+        CloseHandle(handle);
+        return INVALID_HANDLE_VALUE;
+    }
+    return handle;
+}
+
 FileHandle openFileForAppend(const std::string& path) {
-    return handleToFile(openNotFollowing(path, OPEN_ALWAYS));
+    return win32::handleToFile(win32::openNotFollowing(path, OPEN_ALWAYS));
 }
 
 FileHandle createNewFile(const std::string& path) {
-    return handleToFile(openNotFollowing(path, CREATE_NEW));
+    return win32::handleToFile(win32::openNotFollowing(path, CREATE_NEW));
 }
 
 FileHandle openFileForReading(const std::string& path) {
-    return handleToFile(openNotFollowing(path, OPEN_EXISTING, GENERIC_READ));
+    return win32::handleToFile(win32::openNotFollowing(path, OPEN_EXISTING, GENERIC_READ));
 }
 
 std::int64_t readSome(FileHandle file, void* buffer, std::size_t size) {
@@ -152,14 +154,14 @@ IoError appendToFile(FileHandle file, const void* data, std::size_t size) {
         return IoError::Other;
     }
     if (!moveToEnd(handleOf(file))) {
-        return errorOf(GetLastError());
+        return win32::ioErrorOf(GetLastError());
     }
     const char* bytes = static_cast<const char*>(data);
     while (size > 0) {
         DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
         DWORD written = 0;
         if (!WriteFile(handleOf(file), bytes, chunk, &written, nullptr)) {
-            return errorOf(GetLastError());
+            return win32::ioErrorOf(GetLastError());
         }
         if (written == 0) {
             return IoError::DiskFull;
@@ -202,7 +204,7 @@ bool removeFile(const std::string& path) {
 // attempt meets as ERROR_LOCK_VIOLATION; it goes with the handle.
 FileHandle lockFile(const std::string& path, bool& busy) {
     busy = false;
-    HANDLE handle = openNotFollowing(path, OPEN_ALWAYS);
+    HANDLE handle = win32::openNotFollowing(path, OPEN_ALWAYS);
     if (handle == INVALID_HANDLE_VALUE) {
         return FileHandle();
     }
@@ -213,7 +215,7 @@ FileHandle lockFile(const std::string& path, bool& busy) {
         CloseHandle(handle);
         return FileHandle();
     }
-    return handleToFile(handle);
+    return win32::handleToFile(handle);
 }
 
 // CreateDirectoryW fails on anything already there, so a folder it makes is
@@ -245,7 +247,7 @@ IoError moveReplacing(const std::string& from, const std::string& to) {
                     MOVEFILE_REPLACE_EXISTING)) {
         return IoError::None;
     }
-    return errorOf(GetLastError());
+    return win32::ioErrorOf(GetLastError());
 }
 
 std::optional<DiskSpace> diskSpace(const std::string& path) {

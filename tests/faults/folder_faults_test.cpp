@@ -60,6 +60,7 @@ class FolderCase : public testsupport::IsolatedTest,
                    public ::testing::WithParamInterface<FolderRow> {
   public:
     std::string installFolder = env.root + "/install";
+    std::string stateHome = env.stateHome;
     std::string product = installFolder + "/win-ia32-unpacked";
     std::string outside = env.root + "/outside";
     std::string registryDb = env.registryDb;
@@ -77,13 +78,14 @@ class FolderCase : public testsupport::IsolatedTest,
         }
     }
     platform::FileHandle heldLock;
+    std::string smallDisk;  // the folder a SmallDisk row mounted
 };
 
 const FolderRow kRows[] = {
     {"LinksPlantedInTheFolderAreReplacedNotFollowed", Served::Product, InstallFailure::None,
      [](FolderCase& t) {
          for (const std::string& at :
-              {t.product + "/hobnarAudio.exe", t.product + ".rar", t.desktopEntry()}) {
+              {t.product + "/hobnarAudio.exe", archivePathFor(t.product), t.desktopEntry()}) {
              t.make(Hostile::Link, at, t.outside + "/secret");
          }
      }},
@@ -124,9 +126,15 @@ const FolderRow kRows[] = {
      }},
     // The archive does not fit; the archive fits, its unpacked files do not.
     {"TheDiskFillsDuringTheDownload", Served::Large, InstallFailure::DiskFull,
-     [](FolderCase& t) { t.make(Hostile::SmallDisk, t.installFolder, "163840"); }},
+     [](FolderCase& t) {
+         t.smallDisk = t.stateHome;  // where the private folder is
+         t.make(Hostile::SmallDisk, t.smallDisk, "163840");
+     }},
     {"TheDiskFillsDuringTheExtraction", Served::Compressible, InstallFailure::DiskFull,
-     [](FolderCase& t) { t.make(Hostile::SmallDisk, t.installFolder, "524288"); }},
+     [](FolderCase& t) {
+         t.smallDisk = t.installFolder;
+         t.make(Hostile::SmallDisk, t.smallDisk, "524288");
+     }},
     {"ACorruptRegistryStoreIsNoSuccessAndStaysAsItWas", Served::Product,
      InstallFailure::RegistrationFailed,
      [](FolderCase& t) { t.make(Hostile::CorruptStore, t.registryDb); }},
@@ -210,10 +218,10 @@ TEST_P(FolderCase, NothingOutsideChangesAndAFailureKeepsTheEarlierProduct) {
     if (row.ends == InstallFailure::DiskFull) {
         // Said at once, not retried, and what was written is gone; with room
         // again the next run installs.
-        EXPECT_FALSE(fs::exists(fs::u8path(product + ".rar")));
+        EXPECT_FALSE(fs::exists(fs::u8path(archivePathFor(product))));
         ASSERT_TRUE(backend.logHas(std::string("GET ") + faulttest::kPackagePath));
         EXPECT_EQ(backend.requests(std::string("GET ") + faulttest::kPackagePath), 1);
-        ASSERT_TRUE(faulttest::makeHostile(Hostile::SmallDisk, installFolder, "8388608"));
+        ASSERT_TRUE(faulttest::makeHostile(Hostile::SmallDisk, smallDisk, "8388608"));
         EXPECT_TRUE(
             faulttest::runInstall(backend.url() + faulttest::kPackagePath, product).outcome.ok());
         faulttest::expectInstalled(product, package);

@@ -1,4 +1,6 @@
 // Where the product goes, the free space shown for it, what is registered.
+#include <regex>
+
 #include "install/install.h"
 #include "install/registration.h"
 #include "tests/support/test_env.h"
@@ -19,8 +21,14 @@ TEST(InstallLocation, FolderAndPathBuilders) {
         EXPECT_EQ(mainExecutableIn(productFolderFor(nativePath(chosen))),
                   nativePath(mainExecutable));
     }
+    // The archive lies in a private folder of the installing user's, one per
+    // product folder.
+    std::string privateFolder = privateFolderFor(productFolderFor(nativePath("/opt")));
     EXPECT_EQ(archivePathFor(productFolderFor(nativePath("/opt"))),
-              nativePath("/opt/win-ia32-unpacked.rar"));
+              privateFolder + nativePath("/win-ia32-unpacked.rar"));
+    EXPECT_TRUE(std::regex_search(privateFolder, std::regex("hobnarAudio.downloads.[0-9a-f]{16}$")))
+        << privateFolder;
+    EXPECT_NE(privateFolder, privateFolderFor(productFolderFor(nativePath("/srv"))));
 }
 
 TEST(InstallLocation, GigabytesRoundedToTwoDecimals) {

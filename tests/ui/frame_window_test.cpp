@@ -228,7 +228,7 @@ TEST_F(FrameWindow, AMissingUnrarLibraryIsNamedAndARetryUsesTheArchive) {
     // The archive kept for the retry is checked again: one changed since is
     // refused and deleted, and the next retry downloads the package anew.
     ASSERT_TRUE(uitest::restoreUnrarLibrary());
-    std::string kept = env.dataHome + "/win-ia32-unpacked.rar";
+    std::string kept = install::archivePathFor(env.dataHome + nativePath("/win-ia32-unpacked"));
     ASSERT_EQ(testsupport::readFile(kept), package);
     testsupport::writeFile(kept, package.substr(0, package.size() - 1) + "!");
     click("retryBtn");
