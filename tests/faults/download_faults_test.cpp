@@ -183,6 +183,25 @@ TEST(RefusedAddress, EndsTheDownloadWithoutAPackageRequest) {
     EXPECT_EQ(backend.requests(std::string("GET ") + kPackagePath), 0);
 }
 
+// The whole digest counts: one wrong in its last digit installs nothing.
+TEST(Digest, EveryDigitCounts) {
+    testsupport::TempEnvironment env;
+    Package package = faulttest::makePackage(env.root, 2000);
+    BackendProcess backend(env.root, package.path, 0);
+    ASSERT_TRUE(backend.ready());
+    platform::Sha256 sha256;
+    sha256.add(package.bytes.data(), package.bytes.size());
+    std::string digest = sha256.hex(), wrong = digest;
+    wrong.back() = wrong.back() == '0' ? '1' : '0';
+    for (const auto& [announced, ends] :
+         {std::pair{wrong, InstallFailure::DigestMismatch}, {digest, InstallFailure::None}}) {
+        faulttest::RunResult run =
+            faulttest::runInstall(backend.url() + kPackagePath, productFolderFor(env.root),
+                                  faulttest::kShortTiming, -1, announced);
+        EXPECT_EQ(run.outcome.failure, ends) << failureReason(run.outcome);
+    }
+}
+
 // A resumed request at or past the end of the package gets the backend's 416
 // with "bytes */SIZE": done when the file already holds exactly the package,
 // a failure (and no byte written) when it holds more.

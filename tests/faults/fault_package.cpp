@@ -45,12 +45,13 @@ Package makePackage(const std::string& folder, std::size_t payloadBytes, Payload
 }
 
 RunResult runInstall(const std::string& packageUrl, const std::string& productFolder,
-                     const DownloadTiming& timing, std::int64_t announcedSize) {
+                     const DownloadTiming& timing, std::int64_t announcedSize,
+                     const std::string& sha256) {
     RecordingBackend backend;
     InstallPlan plan;
     plan.productFolder = productFolder;
     plan.registryKey = kProductKey;
-    plan.package = knownPackage({packageUrl, announcedSize, "", "2.0.1", true});
+    plan.package = knownPackage({packageUrl, announcedSize, sha256, "2.0.1", true});
     plan.timing = timing;
     auto observer = std::make_unique<RecordingObserver>();
     const RecordingObserver& heard = *observer;

@@ -47,7 +47,8 @@ struct RunResult {
 // nothing to them here).  Fails the test unless exactly one end, the returned
 // one, is reported.
 RunResult runInstall(const std::string& packageUrl, const std::string& productFolder,
-                     const DownloadTiming& timing = kShortTiming, std::int64_t announcedSize = -1);
+                     const DownloadTiming& timing = kShortTiming, std::int64_t announcedSize = -1,
+                     const std::string& sha256 = "");
 
 // A package request as the backend logged it.
 struct Served {

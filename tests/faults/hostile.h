@@ -13,6 +13,7 @@ enum class Hostile {
     SmallDisk,     // `path` a volume of `target` bytes for the rest of this process; again: resized
     CorruptStore,  // the registry store at `path` overwritten with other bytes
     LockedStore,   // the store at `path` in another writer's transaction until the process ends
+    RefusingStore,  // the store at `path` refuses to store the value named `target`
 };
 bool makeHostile(Hostile what, const std::string& path, const std::string& target = "");
 

@@ -44,6 +44,19 @@ bool makeHostile(Hostile what, const std::string& path, const std::string& targe
         }
         case Hostile::CorruptStore:
             return static_cast<bool>(std::ofstream(path) << std::string(8192, '\x5a'));
+        case Hostile::RefusingStore: {
+            sqlite3* db = nullptr;
+            std::string sql =
+                "CREATE TABLE IF NOT EXISTS registry_values(key TEXT NOT NULL COLLATE NOCASE, "
+                "name TEXT NOT NULL COLLATE NOCASE, type INTEGER NOT NULL, data BLOB NOT NULL, "
+                "PRIMARY KEY (key, name)); CREATE TRIGGER refuse BEFORE INSERT ON registry_values "
+                "WHEN NEW.name = '" +
+                target + "' BEGIN SELECT RAISE(ABORT, 'refused'); END;";
+            bool made = sqlite3_open(path.c_str(), &db) == SQLITE_OK &&
+                        sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+            sqlite3_close(db);
+            return made;
+        }
         case Hostile::LockedStore:
             return sqlite3_open(path.c_str(), &g_lockingStore) == SQLITE_OK &&
                    sqlite3_exec(g_lockingStore, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) ==
