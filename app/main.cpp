@@ -30,6 +30,9 @@ int run(const CommandLine& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before any library is loaded: none from beside the program, where a
+    // web page may have dropped one into the Downloads folder.
+    platform::restrictLibrarySearch();
     platform::useParentConsole();
     CommandLine line = parseCommandLine(platform::programArguments(argc, argv));
     if (line.error.empty() && !line.logFile.empty() && !platform::setLogFile(line.logFile)) {

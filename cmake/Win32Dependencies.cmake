@@ -59,8 +59,11 @@ set_target_properties(CURL::libcurl PROPERTIES
   IMPORTED_LOCATION "${HOBNAR_CURL_PREFIX}/lib/libcurl.a"
   INTERFACE_INCLUDE_DIRECTORIES "${HOBNAR_CURL_PREFIX}/include"
   INTERFACE_COMPILE_DEFINITIONS CURL_STATICLIB
-  INTERFACE_LINK_LIBRARIES "ws2_32;crypt32;bcrypt;secur32;normaliz;advapi32;iphlpapi")
+  INTERFACE_LINK_LIBRARIES
+    "ws2_32;hobnar_delay_crypt32;hobnar_delay_bcrypt;secur32;normaliz;advapi32;iphlpapi")
 add_dependencies(CURL::libcurl hobnar_curl_build)
+
+include(${CMAKE_CURRENT_LIST_DIR}/DelayLoad.cmake)
 
 # ---- UnRAR: the documented DLL interface, as unrar.dll ----------------------
 # The file list is the one of UnRAR's own Windows DLL project (isnt.cpp

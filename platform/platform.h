@@ -301,8 +301,14 @@ struct DiskSpace {
 // nullopt when the path does not exist or the volume cannot be queried.
 std::optional<DiskSpace> diskSpace(const std::string& path);
 
-// A shared library loaded by file name (searched the system's usual way), or
-// nullptr.  It stays loaded until the process ends.
+// From now on the system's own libraries load from the system folder only,
+// never from the program's folder or the working folder (Windows; nothing
+// to do elsewhere).  The first thing the program does.
+void restrictLibrarySearch();
+// A shared library loaded by file name, or nullptr: searched the system's
+// usual way here; on Windows the file of that name beside the program, by
+// its full path, whatever it imports coming from the system folder.  It
+// stays loaded until the process ends.
 void* loadLibrary(const std::string& name);
 // The file name of the UnRAR library: libunrar.so.5 here, unrar.dll on Windows.
 std::string unrarLibraryName();

@@ -32,6 +32,8 @@ windows_suites() {
   rm -rf "$shipped"
   mkdir -p "$shipped"
   (cd "$shipped" && cmake -E tar xf "$here/build-win32/hobnar-setup-2.0.1-win32.zip")
+  cmake -DPROGRAM="$shipped/hobnar-setup-2.0.1-win32/hobnar-setup.exe" \
+    -DOBJDUMP=i686-w64-mingw32-objdump -P "$here/cmake/CheckImports.cmake"
   HOBNAR_GUI_PROGRAM="$shipped/hobnar-setup-2.0.1-win32/hobnar-setup.exe" \
     ctest --preset win32 -L gui_wine_test -R WholeRoad
   echo "== win32: $((SECONDS - start)) s"

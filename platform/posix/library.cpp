@@ -5,6 +5,9 @@
 
 namespace platform {
 
+// The dynamic loader takes no library from the working folder.
+void restrictLibrarySearch() {}
+
 void* loadLibrary(const std::string& name) {
     if (name.empty()) {
         return nullptr;

@@ -9,13 +9,21 @@
 
 namespace platform {
 
-// The usual search order applies: the program's own folder first, which is
-// where unrar.dll ships.
+void restrictLibrarySearch() {
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+// By its full path beside the program (where unrar.dll ships), never found
+// in the working folder or on PATH; what it imports (POWRPROF among them)
+// comes from System32, not from beside it.
 void* loadLibrary(const std::string& name) {
-    if (name.empty() || win32::hasNul(name)) {
+    std::string folder = programDir();
+    if (name.empty() || folder.empty() || win32::hasNul(name)) {
         return nullptr;
     }
-    return reinterpret_cast<void*>(LoadLibraryW(win32::wide(name).c_str()));
+    std::wstring path = win32::widePath(folder + kPathSep + name);
+    return reinterpret_cast<void*>(
+        LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
 }
 
 std::string unrarLibraryName() {

@@ -1,4 +1,9 @@
-// Where Windows differs: the real registry (UTF-16 REG_SZ values), shell links.
+// Where Windows differs: the real registry (UTF-16 REG_SZ values), shell
+// links, where libraries come from.
+#include <windows.h>
+
+#include <filesystem>
+
 #include "platform/platform.h"
 #include "tests/support/backend_process.h"
 #include "tests/support/test_env.h"
@@ -37,6 +42,28 @@ TEST_F(Win32, AShellLinkReplacesWhatWasThereAndStartsItsTarget) {
     EXPECT_EQ(testsupport::readFile(link).compare(0, 4, std::string("L\0\0\0", 4)), 0);
     ASSERT_TRUE(platform::launchFile(link));
     EXPECT_EQ(testsupport::awaitFile(env.dataHome + "\\win-ia32-unpacked\\started"), exe + "\n");
+}
+
+// No library comes from the folder the program starts from, where a web
+// page may have dropped one under a system DLL's or the UnRAR library's
+// name: once the search is restricted, such a DLL is not found by name, and
+// the UnRAR library is loaded only from beside the program.
+TEST_F(Win32, LibrariesComeFromTheSystemOrBesideTheProgramOnly) {
+    std::string marker = env.root + "\\loaded.txt";
+    testsupport::setEnv("HOBNAR_PLANTED_MARKER", marker.c_str());
+    for (const char* name : {"probe.dll", "netprobe.dll", "unrar-planted.dll"}) {
+        std::filesystem::copy_file(HOBNAR_PLANTED_DLL, env.root + "\\" + name);
+    }
+    HMODULE before = LoadLibraryW(L"probe.dll");  // the working folder is searched
+    ASSERT_NE(before, nullptr);
+    FreeLibrary(before);
+    ASSERT_TRUE(std::filesystem::exists(marker)) << "the planted DLL does not say it was loaded";
+    std::filesystem::remove(marker);
+    platform::restrictLibrarySearch();
+    EXPECT_EQ(LoadLibraryW(L"netprobe.dll"), nullptr);
+    EXPECT_EQ(platform::loadLibrary("unrar-planted.dll"), nullptr);
+    EXPECT_NE(platform::loadLibrary(platform::unrarLibraryName()), nullptr) << "beside the program";
+    EXPECT_FALSE(std::filesystem::exists(marker));
 }
 
 }  // namespace
