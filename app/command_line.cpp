@@ -115,7 +115,8 @@ std::string absoluteFolder(const std::string& folder) {
     std::error_code error;
     std::filesystem::path absolute =
         std::filesystem::absolute(std::filesystem::u8path(folder), error);
-    return error ? folder : absolute.u8string();
+    // "a/../b" is recorded as the folder it names.
+    return error ? folder : absolute.lexically_normal().u8string();
 }
 
 std::string usageText() {

@@ -74,6 +74,9 @@ void useUtf8Locale() {
     }
 }
 
+// Bytes in one part of a path that Linux's and Windows' file systems hold.
+constexpr size_t kLongestName = 255;
+
 bool isSafeEntry(const unrar::HeaderDataEx& header, const std::string& name) {
     if (!isContainedEntryPath(name)) {
         return false;
@@ -104,7 +107,8 @@ ExtractStatus statusOfProcessing(int processed, const unrar::HeaderDataEx& heade
         case unrar::kCreateError:
         case unrar::kWriteError: {
             std::optional<platform::DiskSpace> space = platform::diskSpace(folder);
-            bool full = space && space->freeBytes < unpackedSize(header) + 64 * 1024;
+            bool full = space && (space->freeBytes < unpackedSize(header) + 64 * 1024 ||
+                                  space->freeFiles == 0);
             return full ? ExtractStatus::DiskFull : ExtractStatus::NotWritable;
         }
         default:
@@ -190,18 +194,23 @@ bool isContainedEntryPath(const std::string& name) {
     if (name.size() >= 2 && name[1] == ':') {
         return false;
     }
+    // A name must name something below the folder ("." names the folder
+    // itself), and no part of it may be longer than a file system holds.
+    bool somewhereBelow = false;
     size_t start = 0;
     while (start <= name.size()) {
         size_t end = name.find_first_of("/\\", start);
         if (end == std::string::npos) {
             end = name.size();
         }
-        if (name.compare(start, end - start, "..") == 0) {
+        std::string part = name.substr(start, end - start);
+        if (part == ".." || part.size() > kLongestName) {
             return false;
         }
+        somewhereBelow = somewhereBelow || (!part.empty() && part != ".");
         start = end + 1;
     }
-    return true;
+    return somewhereBelow;
 }
 
 ExtractResult extractArchive(const std::string& archivePath, const std::string& productFolder,

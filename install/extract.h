@@ -41,8 +41,9 @@ using EntryCallback = std::function<bool(const std::string& name)>;
 ExtractResult extractArchive(const std::string& archivePath, const std::string& productFolder,
                              const EntryCallback& onEntry);
 // True when an archive entry name (or a link target) stays inside the folder
-// it is extracted into: relative, without a ".." component.  "/" and "\" both
-// count as separators.
+// it is extracted into: relative, without a ".." component, naming something
+// below the folder (not "." alone), no component over 255 bytes.  "/" and
+// "\" both count as separators.
 bool isContainedEntryPath(const std::string& name);
 
 }  // namespace install

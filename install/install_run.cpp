@@ -172,9 +172,11 @@ InstallOutcome InstallRun::unpack() {
             m_observer->onEntryUnpacked(name);
             return std::chrono::steady_clock::now() < m_plan.deadline;
         });
-    // An archive that unpacked, or that opened and failed, is of no more use
-    // (its record neither); one that did not open stays for a retry.
-    if (unpacked.ok() || !platform::fileExists(archive)) {
+    // The archive (and its record) is of no more use once unpacked or found
+    // unfit; it stays only for a retry once the UnRAR library is there, or
+    // for the next run after the deadline.
+    if (unpacked.failure != InstallFailure::UnrarMissing &&
+        unpacked.failure != InstallFailure::TimedOut) {
         removeArchive(archive);
     }
     return unpacked;

@@ -87,27 +87,60 @@ InstallOutcome openOurFolder(const FolderHandle& parent, const std::string& name
     return {};
 }
 
+// The folder at `path`, its missing parts made, reached one folder at a time
+// from the root without following a link (a link on the way is refused, it
+// is not made through); and nobody but us and the system may change it or a
+// folder above it, or what is registered by its path could be redirected.
+InstallOutcome openFolderPath(const std::string& path, FolderHandle& folder) {
+    std::filesystem::path whole = std::filesystem::u8path(path);
+    folder = platform::openFolder(whole.root_path().u8string());
+    for (const std::filesystem::path& part : whole.relative_path()) {
+        std::string name = part.u8string();
+        if (name.empty() || name == "." || !folder.isOpen()) {
+            continue;
+        }
+        Entry there = platform::entryIn(folder, name);
+        FolderHandle next = there.type == EntryType::Link
+                                ? FolderHandle()
+                                : platform::openSubFolder(folder, name, true, false);
+        platform::closeFolder(folder);
+        folder = next;
+        if (!folder.isOpen()) {
+            return there.type == EntryType::Link
+                       ? foreign(path, there)
+                       : InstallOutcome{InstallFailure::FolderFailed, 0, path};
+        }
+    }
+    if (!folder.isOpen()) {
+        return {InstallFailure::FolderFailed, 0, path};
+    }
+    folder.path = path;
+    if (!platform::isPrivatePath(path)) {
+        Entry entry = platform::entryOf(folder);
+        platform::closeFolder(folder);
+        entry.othersMayChange = true;  // it, or a folder above it
+        return foreign(path, entry);
+    }
+    return {};
+}
+
 // <local application data>/hobnarAudio/downloads/<key>: every folder on the
 // way changed by nobody but us and the system.
 InstallOutcome preparePrivateFolder(const std::string& productFolder) {
     std::string path = privateFolderFor(productFolder);
     std::string base = parentFolderOf(parentFolderOf(parentFolderOf(path)));
-    std::error_code error;
-    std::filesystem::create_directories(std::filesystem::u8path(base + "/hobnarAudio"), error);
-    FolderHandle local = platform::openFolder(base);
-    FolderHandle state, downloads, ours;
-    InstallOutcome outcome =
-        path.empty() || !local.isOpen()
-            ? InstallOutcome{InstallFailure::NotWritable, 0, "no private folder for the download"}
-            : openOurFolder(local, "hobnarAudio", false, state);
+    FolderHandle local, state, downloads, ours;
+    InstallOutcome outcome = path.empty() ? InstallOutcome{InstallFailure::NotWritable, 0,
+                                                           "no private folder for the download"}
+                                          : openFolderPath(base, local);
+    if (outcome.ok()) {
+        outcome = openOurFolder(local, "hobnarAudio", false, state);
+    }
     if (outcome.ok()) {
         outcome = openOurFolder(state, "downloads", true, downloads);
     }
     if (outcome.ok()) {
         outcome = openOurFolder(downloads, path.substr(path.find_last_of("/\\") + 1), true, ours);
-    }
-    if (outcome.ok() && !platform::isPrivatePath(path)) {
-        outcome = {InstallFailure::ForeignFile, 0, path + " may be changed by other users"};
     }
     for (FolderHandle* folder : {&local, &state, &downloads, &ours}) {
         platform::closeFolder(*folder);
@@ -245,15 +278,10 @@ InstallOutcome prepareFolders(const std::string& productFolder, HeldFolders& hel
     }
     // The folder the user named is made as named (no shell ever sees it).
     std::string installFolder = parentFolderOf(productFolder);
-    std::error_code error;
-    std::filesystem::create_directories(std::filesystem::u8path(installFolder), error);
-    held.install = platform::openFolder(installFolder);
+    outcome = openFolderPath(installFolder, held.install);
     Entry install = platform::entryOf(held.install);
-    if (!held.install.isOpen()) {
-        return {InstallFailure::FolderFailed, 0, installFolder};
-    }
-    if (!trusted(install, true)) {
-        return foreign(installFolder, install);
+    if (!outcome.ok() || !trusted(install, true)) {
+        return outcome.ok() ? foreign(installFolder, install) : outcome;
     }
     std::string productName = productFolder.substr(installFolder.size() + 1);
     outcome = openOurFolder(held.install, productName, false, held.product, &held.madeProduct);

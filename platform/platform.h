@@ -297,6 +297,9 @@ bool isPrivatePath(const std::string& path);
 struct DiskSpace {
     std::uint64_t totalBytes = 0;
     std::uint64_t freeBytes = 0;
+    // Files that can still be made (a full inode table is a full disk too);
+    // unbounded on Windows.
+    std::uint64_t freeFiles = ~std::uint64_t{0};
 };
 // nullopt when the path does not exist or the volume cannot be queried.
 std::optional<DiskSpace> diskSpace(const std::string& path);

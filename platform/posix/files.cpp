@@ -194,6 +194,7 @@ std::optional<DiskSpace> diskSpace(const std::string& path) {
     DiskSpace space;
     space.totalBytes = static_cast<std::uint64_t>(info.f_blocks) * info.f_frsize;
     space.freeBytes = static_cast<std::uint64_t>(info.f_bfree) * info.f_frsize;
+    space.freeFiles = info.f_files == 0 ? space.freeFiles : info.f_ffree;
     return space;
 }
 

@@ -126,7 +126,7 @@ FolderHandle openSubFolder(const FolderHandle& folder, const std::string& name, 
         return {};
     }
     int fd = ::openat(fdOf(folder), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    return folderOf(fd, folder.path + "/" + name);
+    return folderOf(fd, folder.path == "/" ? "/" + name : folder.path + "/" + name);
 }
 
 void closeFolder(FolderHandle& folder) {

@@ -29,7 +29,8 @@ bool isPlainName(const std::string& name) {
 }
 
 std::string childPath(const FolderHandle& folder, const std::string& name) {
-    return folder.path + kPathSep + name;
+    bool root = !folder.path.empty() && (folder.path.back() == '\\' || folder.path.back() == '/');
+    return root ? folder.path + name : folder.path + kPathSep + name;
 }
 
 bool isLinkAttribute(DWORD attributes, DWORD reparseTag) {

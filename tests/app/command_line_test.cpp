@@ -61,6 +61,7 @@ TEST(CommandLine, OwnOptionsLeaveTheRestAsArgumentText) {
     EXPECT_EQ(parseCommandLine({"--silent", "--timeout=90", "dev"}).timeout,
               std::chrono::seconds(90));
     EXPECT_FALSE(parseCommandLine({"--silent", "dev"}).timeout);
+    EXPECT_EQ(absoluteFolder("a/../b"), absoluteFolder("b")) << "recorded as the folder it names";
     EXPECT_TRUE(parseCommandLine({"--help"}).help);
     EXPECT_TRUE(parseCommandLine({"--version"}).version);
     EXPECT_NE(usageText().find("--silent"), std::string::npos);

@@ -79,6 +79,9 @@ TEST_F(SilentInstall, FailuresExitNonZeroWithAReasonAndRegisterNothing) {
     BackendProcess backend(env.root, damaged, kTestPort);
     ASSERT_TRUE(backend.ready());
     EXPECT_EQ(runInstaller({"dev"}), 5) << errorLine();
+    std::string product = env.dataHome + nativePath("/win-ia32-unpacked");
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::u8path(product))) << "left empty";
+    EXPECT_FALSE(platform::fileExists(install::archivePathFor(product) + ".download"));
     EXPECT_EQ(backend.eventNames(),
               (std::vector<std::string>{"pc_show_install", "pc_click_install", "pc_Installing"}));
 

@@ -24,6 +24,7 @@ struct CoUserRow {
     const char* name;
     std::function<void(CoUser&)> plant;  // nobody's doing, before the run
     InstallFailure ends;
+    const char* below = "";  // the install folder below the shared one
 };
 
 void PrintTo(const CoUserRow& row, std::ostream* out) {
@@ -83,6 +84,12 @@ const CoUserRow kRows[] = {
          ASSERT_TRUE(CoUser::asNobody({"mkfifo", t.product + ".lock"}));
      },
      InstallFailure::ForeignFile},
+    // A link on the way: nothing is made through it.
+    {"ALinkOnTheWayToTheInstallFolderIsNotFollowed",
+     [](CoUser& t) {
+         ASSERT_TRUE(CoUser::asNobody({"ln", "-s", t.outside, t.shared + "/sub"}));
+     },
+     InstallFailure::ForeignFile, "/sub/apps"},
     {"AnInstallFolderOfAnotherUserIsRefused",
      [](CoUser& t) {
          fs::permissions(t.shared, fs::perms(0755));
@@ -107,6 +114,7 @@ TEST_P(CoUser, NothingOfTheCoUserIsUsedOrChanged) {
     ASSERT_TRUE(testsupport::makeRarPackage(evil, {{"hobnarAudio.exe", "evil"}}));
     testsupport::BackendProcess backend(env.root, package, 0);
     ASSERT_TRUE(backend.ready());
+    product = shared + row.below + "/win-ia32-unpacked";
     ASSERT_NO_FATAL_FAILURE(row.plant(*this));
     std::string digest = runTool({"sha256sum", package}).out.substr(0, 64);
 

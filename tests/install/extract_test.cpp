@@ -28,9 +28,11 @@ TEST(EntryPaths, OnlyRelativeNamesWithoutParentSteps) {
     }
     for (const char* name :
          {"../evil.txt", "sub/../../evil.txt", "sub/..", "..\\evil.txt", "sub\\..\\..\\evil.txt",
-          "/etc/passwd", "\\Windows\\evil.dll", "C:evil.dll", "..", ""}) {
+          "/etc/passwd", "\\Windows\\evil.dll", "C:evil.dll", "..", "", ".", "./", "a/../"}) {
         EXPECT_FALSE(isContainedEntryPath(name)) << name;
     }
+    EXPECT_TRUE(isContainedEntryPath("a/" + std::string(255, 'n')));
+    EXPECT_FALSE(isContainedEntryPath("a/" + std::string(256, 'n'))) << "longer than a file name";
 }
 
 class Extraction : public testsupport::IsolatedTest {

@@ -42,6 +42,19 @@ TEST(Text, WideTextValidityAndOneLine) {
                   replaced);
 }
 
+// The log's UTC times, at instants whose calendar is known.
+TEST(Text, LogTimesInUtcToTheMillisecond) {
+    const std::pair<long long, const char*> rows[] = {{0, "1970-01-01T00:00:00.000Z"},
+                                                      {-1, "1969-12-31T23:59:59.999Z"},
+                                                      {951782400123, "2000-02-29T00:00:00.123Z"},
+                                                      {1709164800000, "2024-02-29T00:00:00.000Z"},
+                                                      {4102444799999, "2099-12-31T23:59:59.999Z"}};
+    for (const auto& [millis, text] : rows) {
+        auto instant = std::chrono::system_clock::time_point(std::chrono::milliseconds(millis));
+        EXPECT_EQ(platform::logTimestamp(instant), text) << millis;
+    }
+}
+
 // Windows command lines quote only what needs it; os-release names the system.
 TEST(Text, CommandLinesAndReleaseNames) {
     const std::pair<std::vector<std::string>, const char*> lines[] = {
