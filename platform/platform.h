@@ -203,6 +203,8 @@ enum class IoError {
 };
 // Writes all `size` bytes at the end of the file.
 IoError appendToFile(FileHandle file, const void* data, std::size_t size);
+// Everything left to read of `from`, written at the end of `to`.
+IoError copyRemaining(FileHandle from, FileHandle to);
 // Cuts (or extends) the file to `size` bytes; the next write goes to the new end.
 bool truncateFile(FileHandle file, std::int64_t size);
 // Closes the handle and marks it closed; a closed handle is left alone.

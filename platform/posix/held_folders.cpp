@@ -204,13 +204,7 @@ IoError copyFile(const FolderHandle& from, const std::string& name, const Folder
     FileHandle target;
     target.id = ::openat(fdOf(to), newName.c_str(),
                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, info.st_mode & 0777);
-    IoError result = target.isOpen() ? IoError::None : ioErrorOf(errno);
-    std::vector<char> chunk(1 << 20);
-    std::int64_t got = 0;
-    while (result == IoError::None && (got = readSome(source, chunk.data(), chunk.size())) > 0) {
-        result = appendToFile(target, chunk.data(), static_cast<std::size_t>(got));
-    }
-    result = result == IoError::None && got < 0 ? IoError::Other : result;
+    IoError result = target.isOpen() ? copyRemaining(source, target) : ioErrorOf(errno);
     closeFile(source);
     if (target.isOpen()) {
         closeFile(target);

@@ -274,13 +274,7 @@ IoError copyFile(const FolderHandle& from, const std::string& name, const Folder
         source.isOpen()
             ? win32::handleToFile(win32::openNotFollowing(childPath(to, newName), CREATE_NEW))
             : FileHandle();
-    IoError result = target.isOpen() ? IoError::None : IoError::Other;
-    std::vector<char> chunk(1 << 20);
-    std::int64_t got = 0;
-    while (result == IoError::None && (got = readSome(source, chunk.data(), chunk.size())) > 0) {
-        result = appendToFile(target, chunk.data(), static_cast<std::size_t>(got));
-    }
-    result = result == IoError::None && got < 0 ? IoError::Other : result;
+    IoError result = target.isOpen() ? copyRemaining(source, target) : IoError::Other;
     closeFile(source);
     if (target.isOpen()) {
         closeFile(target);
