@@ -61,6 +61,7 @@ class FolderCase : public testsupport::IsolatedTest,
   public:
     std::string installFolder = env.root + "/install";
     std::string stateHome = env.stateHome;
+    std::string desktop = env.desktop;
     std::string product = installFolder + "/win-ia32-unpacked";
     std::string outside = env.root + "/outside";
     std::string registryDb = env.registryDb;
@@ -111,6 +112,8 @@ const FolderRow kRows[] = {
          t.heldLock = platform::lockFile(t.product + ".lock", busy);
          ASSERT_TRUE(t.heldLock.isOpen());
      }},
+    {"ARefusingDesktopInstallsWithNoShortcutAndSaysSo", Served::Product, InstallFailure::None,
+     [](FolderCase& t) { t.make(Hostile::ReadOnly, t.desktop); }},
     {"AReadOnlyInstallFolderIsSaidSo", Served::Product, InstallFailure::NotWritable,
      [](FolderCase& t) {
          t.earlierProduct();
@@ -202,8 +205,10 @@ TEST_P(FolderCase, NothingOutsideChangesAndAFailureKeepsTheEarlierProduct) {
     std::map<std::string, std::string> before = snapshot(product);
 
     auto start = std::chrono::steady_clock::now();
+    testing::internal::CaptureStderr();
     faulttest::RunResult run =
         faulttest::runInstall(backend.url() + faulttest::kPackagePath, product);
+    std::string said = testing::internal::GetCapturedStderr();
     const InstallOutcome& outcome = run.outcome;
     auto took = std::chrono::steady_clock::now() - start;
 
@@ -221,7 +226,10 @@ TEST_P(FolderCase, NothingOutsideChangesAndAFailureKeepsTheEarlierProduct) {
     }
     if (row.ends == InstallFailure::None) {
         faulttest::expectInstalled(product, package);
-        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(fs::u8path(desktopEntry()))));
+        // Installed and registered all the same, and said so.
+        bool linked = fs::is_regular_file(fs::symlink_status(fs::u8path(desktopEntry())));
+        EXPECT_EQ(linked, said.find("no desktop shortcut could be made") == std::string::npos);
+        EXPECT_EQ(linked, std::string(row.name).find("NoShortcut") == std::string::npos);
         if (before.count("resources/data.db")) {
             EXPECT_EQ(readFile(product + "/resources/data.db"), "the user's data");
         }
