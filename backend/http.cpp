@@ -61,10 +61,11 @@ int endWhenAbandoned(void* flag, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 
 // The limits every reply shares: capped, http(s) only, at most 10 s to
 // connect and 20 s in all, and ended early once `abandon` is set.
-void setReplyLimits(CURL* curl, CappedReply& reply, const std::atomic<bool>* abandon) {
+void setReplyLimits(CURL* curl, const std::string& url, CappedReply& reply,
+                    const std::atomic<bool>* abandon) {
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, appendToString);
-    restrictProtocols(curl);
+    applyConnectionSettings(curl, url);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, kTotalTimeoutSeconds);
@@ -81,6 +82,15 @@ void restrictProtocols(CURL* curl) {
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects);
+}
+
+void applyConnectionSettings(CURL* curl, const std::string& url) {
+    restrictProtocols(curl);
+    curl_easy_setopt(curl, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT));
+    platform::ProxyChoice proxy = platform::systemProxyFor(url);
+    if (proxy.fromSystem) {
+        curl_easy_setopt(curl, CURLOPT_PROXY, proxy.proxy.c_str());
+    }
 }
 
 int initializeHttp() {
@@ -119,7 +129,7 @@ std::string postJson(const std::string& promoteId, const std::string& url, const
     curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
     // A backend that accepts and never answers must not hold its caller for
     // ever: the same bounds as a GET.
-    setReplyLimits(curl, reply, abandon);
+    setReplyLimits(curl, url, reply, abandon);
     CURLcode res = curl_easy_perform(curl);
     if (res != CURLE_OK) {
         std::cerr << "curl_easy_perform() failed: " << curl_easy_strerror(res) << "\n";
@@ -143,7 +153,7 @@ std::string httpGet(const std::string& promoteId, const std::string& url,
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_HEADER, 0L);
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    setReplyLimits(curl, reply, abandon);
+    setReplyLimits(curl, url, reply, abandon);
     CURLcode res = curl_easy_perform(curl);
     if (res != CURLE_OK) {
         platform::debugLog("curl_easy_perform failed res:" + std::to_string(static_cast<int>(res)));

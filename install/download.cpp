@@ -234,13 +234,32 @@ void setTransferOptions(CURL* curl, const std::string& url, ArchiveSink& sink,
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &progress);
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    backend::restrictProtocols(curl);
+    backend::applyConnectionSettings(curl, url);
     // The transfer runs on a thread of its own; time-outs must not use signals.
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_RESUME_FROM_LARGE,
                      static_cast<curl_off_t>(progress.resumeOffset));
     // Larger receive chunks: fewer callbacks and writes for a large archive.
     curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
+}
+
+// The handshake or the server's certificate failed.  A captive network may
+// heal, so it takes five in a row like any lasting answer.
+bool isTlsFailure(CURLcode result) {
+    switch (result) {
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_CIPHER:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_ISSUER_ERROR:
+        case CURLE_SSL_INVALIDCERTSTATUS:
+        case CURLE_SSL_CRL_BADFILE:
+        case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+            return true;
+        default:
+            return false;
+    }
 }
 
 // Whether another attempt could end differently: the network and the server
@@ -254,8 +273,10 @@ void judgeFailedAttempt(AttemptResult& attempt, CURLcode result, platform::IoErr
         attempt.fatal = failureOfIo(writeError);
     } else if (result == CURLE_URL_MALFORMAT || result == CURLE_UNSUPPORTED_PROTOCOL) {
         attempt.fatal = InstallFailure::AddressRefused;
-    } else if (result == CURLE_TOO_MANY_REDIRECTS || result == CURLE_SSL_CONNECT_ERROR) {
+    } else if (result == CURLE_TOO_MANY_REDIRECTS) {
         attempt.lasting = InstallFailure::AddressRefused;
+    } else if (isTlsFailure(result)) {
+        attempt.lasting = InstallFailure::SecureConnectionFailed;
     } else if (isLastingStatus(attempt.httpStatus)) {
         attempt.lasting = InstallFailure::PackageUnavailable;
     }

@@ -12,31 +12,32 @@ namespace install {
 
 enum class InstallFailure {
     None,
-    FolderFailed,           // the product folder cannot be created
-    FolderTooLong,          // the folder's name is too long for the UnRAR library
-    AnotherInstallRunning,  // another installation holds the install folder
-    DownloadFailed,         // every download attempt failed
-    PackageUnavailable,     // the package address kept answering an HTTP error
-    PackageTooLarge,        // the server kept sending more than the package can be
-    AddressRefused,         // the package address is malformed or not http(s)
-    DiskFull,               // the volume filled up (download or unpacking)
-    NotWritable,            // the archive or the product folder cannot be written
-    ProductBusy,            // a product file is in use (the product runs)
-    UnrarMissing,           // the UnRAR library cannot be loaded
-    NotAnArchive,           // the downloaded file is no RAR archive
-    DamagedPackage,         // an entry of the archive could not be unpacked
-    EncryptedPackage,       // the archive wants a password
-    UnsafePackage,          // an entry would land outside the product folder
-    MainProgramMissing,     // the package holds no hobnarAudio.exe
-    RegistrationFailed,     // the product could not be recorded in the registry
-    DigestMismatch,         // the package is not the one the digest names
-    DigestMalformed,        // the announced digest is no SHA-256 digest
-    SignatureMissing,       // no signature could be fetched beside the package
-    SignatureMalformed,     // the signature is no minisign signature we can read
-    SignatureInvalid,       // the signature was not made by our key for these bytes
-    SignatureOtherVersion,  // our signature, but for another version than this one
-    TimedOut,               // the unattended run's deadline came first
-    ForeignFile,            // another user's file or folder, or a link, stands in the way
+    FolderFailed,            // the product folder cannot be created
+    FolderTooLong,           // the folder's name is too long for the UnRAR library
+    AnotherInstallRunning,   // another installation holds the install folder
+    DownloadFailed,          // every download attempt failed
+    PackageUnavailable,      // the package address kept answering an HTTP error
+    PackageTooLarge,         // the server kept sending more than the package can be
+    AddressRefused,          // the package address is malformed or not http(s)
+    DiskFull,                // the volume filled up (download or unpacking)
+    NotWritable,             // the archive or the product folder cannot be written
+    ProductBusy,             // a product file is in use (the product runs)
+    UnrarMissing,            // the UnRAR library cannot be loaded
+    NotAnArchive,            // the downloaded file is no RAR archive
+    DamagedPackage,          // an entry of the archive could not be unpacked
+    EncryptedPackage,        // the archive wants a password
+    UnsafePackage,           // an entry would land outside the product folder
+    MainProgramMissing,      // the package holds no hobnarAudio.exe
+    RegistrationFailed,      // the product could not be recorded in the registry
+    DigestMismatch,          // the package is not the one the digest names
+    DigestMalformed,         // the announced digest is no SHA-256 digest
+    SignatureMissing,        // no signature could be fetched beside the package
+    SignatureMalformed,      // the signature is no minisign signature we can read
+    SignatureInvalid,        // the signature was not made by our key for these bytes
+    SignatureOtherVersion,   // our signature, but for another version than this one
+    TimedOut,                // the unattended run's deadline came first
+    ForeignFile,             // another user's file or folder, or a link, stands in the way
+    SecureConnectionFailed,  // no TLS connection with the package server could be made
 };
 
 struct FailureText {
@@ -110,6 +111,11 @@ inline constexpr FailureText kFailureTexts[] = {
      "another user's file or folder (or a link) stands where the installation works, so "
      "nothing was installed",
      "安装位置中有其他用户的文件或文件夹（或链接），为安全起见已停止安装，请选择其他位置。"},
+    {InstallFailure::SecureConnectionFailed, 18,
+     "no secure (TLS) connection to the package server could be made: its certificate was "
+     "refused or the server does not speak TLS",
+     "无法与下载服务器建立安全连接（证书无法验证或服务器不支持 "
+     "HTTPS），请检查网络或代理设置后重试。"},
 };
 
 struct InstallOutcome {

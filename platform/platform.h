@@ -384,3 +384,37 @@ class Sha256 {
 };
 
 }  // namespace platform
+
+// ---- Proxies -------------------------------------------------------------------
+namespace platform {
+
+// The proxy the system's own settings give for `url`.  `fromSystem` false:
+// the system leaves it to libcurl, which reads the *_proxy environment
+// variables itself (Linux always; Windows when one of them is set).
+// Otherwise `proxy` is "" for a direct connection or "scheme://host:port".
+// Blocking (the first call may run the system's proxy detection and a PAC
+// script; answers are kept for the rest of the run); any thread.
+struct ProxyChoice {
+    bool fromSystem = false;
+    std::string proxy;
+};
+ProxyChoice systemProxyFor(const std::string& url);
+
+// The parts of Windows' proxy settings, kept apart from the system calls
+// so that both builds test them.
+struct UrlParts {
+    std::string scheme;  // lower case
+    std::string host;    // lower case, IPv6 without brackets
+    int port = 0;        // the scheme's default when the address names none
+};
+UrlParts urlPartsOf(const std::string& url);
+// The proxy a list such as "host:8080" or "http=a:80;https=b:443" names for
+// `scheme`, as "http://host:port" (a bare entry serves every scheme); "" when
+// it names none.
+std::string proxyForScheme(const std::string& list, const std::string& scheme);
+// Whether a bypass list ("<local>;*.corp.example;10.*", separated by
+// semicolons or blanks) sends `url` around the proxy.  As on Windows, loopback
+// addresses always bypass unless the list holds "<-loopback>".
+bool bypassesProxy(const std::string& bypassList, const std::string& url);
+
+}  // namespace platform

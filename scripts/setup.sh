@@ -19,7 +19,7 @@ packages=(
   libunrar-dev libunrar5 rar unrar
   libgtest-dev libgmock-dev googletest libcpp-httplib-dev
   xvfb xdotool x11-utils fonts-wqy-microhei sqlite3 curl
-  libsodium-dev libssl-dev minisign
+  libsodium-dev libssl-dev minisign tinyproxy
 )
 # The Windows build: cross compilers (posix thread model included), Wine with
 # its 32-bit half, and dpkg-dev for `apt-get source`.

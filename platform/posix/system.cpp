@@ -75,3 +75,13 @@ OsVersionFacts osVersionFacts() {
 }
 
 }  // namespace platform
+
+namespace platform {
+
+// libcurl reads the *_proxy environment variables, the proxy settings of
+// a Linux desktop session.
+ProxyChoice systemProxyFor(const std::string&) {
+    return {};
+}
+
+}  // namespace platform

@@ -1,6 +1,10 @@
 // The unattended mode of the real program against the real backend on the
 // test port.
+#include <algorithm>
 #include <filesystem>
+#include <memory>
+#include <random>
+#include <thread>
 
 #include "context/installer_context.h"
 #include "platform/platform.h"
@@ -29,6 +33,7 @@ class SilentInstall : public testsupport::IsolatedTest {
             .wait(120);
     }
     std::string errorLine() { return readFile(env.root + "/setup.err"); }
+    void installBehindProxy(bool bypass);
     std::string desktopEntry() {
         return env.desktop + "/" + platform::shortcutFileName("hobnar语音文字转换器");
     }
@@ -64,6 +69,83 @@ TEST_F(SilentInstall, InstallsRegistersLinksAndReportsInOrder) {
 
     ASSERT_EQ(runInstaller({"dev"}), 0) << "a second run finds the product";
     EXPECT_EQ(backend.eventNames().size(), 4u);
+}
+
+// tinyproxy on a free port of 127.0.0.1, logging every request it forwards.
+class ForwardProxy {
+  public:
+    explicit ForwardProxy(const std::string& folder) : m_log(folder + "/proxy.log") {
+        // tinyproxy takes no port 0: ports are tried until one is free.
+        std::mt19937 random(std::random_device{}());
+        for (int attempt = 0; attempt < 8 && !m_process; ++attempt) {
+            m_port = std::uniform_int_distribution<int>(20000, 60000)(random);
+            std::string config = folder + "/proxy.conf";
+            testsupport::writeFile(config, "Port " + std::to_string(m_port) +
+                                               "\nListen 127.0.0.1\nTimeout 60\nLogFile \"" +
+                                               testsupport::hostPath(m_log) +
+                                               "\"\nLogLevel Info\nMaxClients 20\n");
+            testsupport::writeFile(m_log, "");
+            m_process = std::make_unique<testsupport::ChildProcess>(
+                std::vector<std::string>{"tinyproxy", "-d", "-c", testsupport::hostPath(config)});
+            while (m_process->running() &&
+                   readFile(m_log).find("Accepting connections") == std::string::npos) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+            if (!m_process->running()) {
+                m_process.reset();
+            }
+        }
+    }
+    bool started() const { return m_process != nullptr; }
+    std::string address() const { return "127.0.0.1:" + std::to_string(m_port); }
+    // The request lines it forwarded ("GET http://...").
+    std::vector<std::string> requests() const {
+        std::vector<std::string> lines;
+        std::string log = readFile(m_log);
+        for (size_t at = log.find("]: Request ("); at != std::string::npos;
+             at = log.find("]: Request (", at + 1)) {
+            size_t start = log.find("): ", at) + 3;
+            lines.push_back(log.substr(start, log.find('\n', start) - start));
+        }
+        return lines;
+    }
+
+  private:
+    std::string m_log;
+    int m_port = 0;
+    std::unique_ptr<testsupport::ChildProcess> m_process;
+};
+
+// Behind the system's proxy every request goes through it: the questions,
+// the events and the package; an address its bypass list names goes direct.
+void SilentInstall::installBehindProxy(bool bypass) {
+    BackendProcess backend(env.root, package(), kTestPort);
+    ASSERT_TRUE(backend.ready());
+    ForwardProxy proxy(env.root);
+    ASSERT_TRUE(proxy.started());
+    testsupport::setSystemProxy(proxy.address(), bypass);
+    ASSERT_EQ(runInstaller({"dev"}), 0) << errorLine();
+    EXPECT_EQ(backend.eventNames().size(), 4u);
+    std::vector<std::string> seen = proxy.requests();
+    std::string server = "http://127.0.0.1:" + std::to_string(kTestPort);
+    std::vector<std::string> expected = {"GET " + server + "/v1/app/client/getInstallInfo",
+                                         "GET " + server + "/v1/app/client/getApkChannel",
+                                         "POST " + server + "/v1/app/operationLog/saveLog",
+                                         "GET " + server + "/client/win/mainprogram/"};
+    for (const std::string& request : expected) {
+        bool proxied = std::any_of(seen.begin(), seen.end(), [&](const std::string& line) {
+            return line.rfind(request, 0) == 0;
+        });
+        EXPECT_EQ(proxied, !bypass) << request;
+    }
+}
+
+TEST_F(SilentInstall, GoesThroughTheSystemProxy) {
+    installBehindProxy(false);
+}
+
+TEST_F(SilentInstall, GoesDirectToAnAddressTheProxyBypasses) {
+    installBehindProxy(true);
 }
 
 TEST_F(SilentInstall, FailuresExitNonZeroWithAReasonAndRegisterNothing) {

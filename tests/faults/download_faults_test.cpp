@@ -162,19 +162,24 @@ INSTANTIATE_TEST_SUITE_P(Faults, DownloadFault, ::testing::ValuesIn(kRows),
 
 // Addresses no other attempt can fix: other protocols and line breaks end at
 // once; a redirect loop and TLS asked of a plain server after five attempts,
-// each of at most eleven requests.  None of them reaches the package.
+// each of at most eleven requests.  None of them reaches the package, and a
+// failed handshake is told as such, not as a bad address.
 TEST(RefusedAddress, EndsTheDownloadWithoutAPackageRequest) {
     testsupport::TempEnvironment env;
     Package package = faulttest::makePackage(env.root, 2000);
     BackendProcess backend(env.root, package.path, 0, {"--redirect", "/loop=/loop"});
     ASSERT_TRUE(backend.ready());
     std::string server = backend.url().substr(4);  // "://127.0.0.1:PORT"
-    for (const std::string& url : {"http" + server + "/loop", "https" + server + kPackagePath,
-                                   "gopher" + server + "/_QUIT%0D%0AHELO",
-                                   backend.url() + kPackagePath + "\r\nX-Injected: 1"}) {
+    const std::pair<std::string, InstallFailure> rows[] = {
+        {"http" + server + "/loop", InstallFailure::AddressRefused},
+        {"https" + server + kPackagePath, InstallFailure::SecureConnectionFailed},
+        {"gopher" + server + "/_QUIT%0D%0AHELO", InstallFailure::AddressRefused},
+        {backend.url() + kPackagePath + "\r\nX-Injected: 1", InstallFailure::AddressRefused},
+    };
+    for (const auto& [url, failure] : rows) {
         std::string product = productFolderFor(env.root + "/install");
         faulttest::RunResult run = faulttest::runInstall(url, product, {10s, 5ms, 50});
-        EXPECT_EQ(run.outcome.failure, InstallFailure::AddressRefused) << url;
+        EXPECT_EQ(run.outcome.failure, failure) << url;
         EXPECT_TRUE(run.events.empty());
         faulttest::expectDownloadFailedCleanly(product, env.desktop, package);
     }

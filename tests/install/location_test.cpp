@@ -69,6 +69,8 @@ TEST(Outcome, EveryReasonHasItsDocumentedExitStatus) {
         {F::SignatureMalformed, 15},
         {F::SignatureInvalid, 15},
         {F::TimedOut, 16},
+        {F::ForeignFile, 17},
+        {F::SecureConnectionFailed, 18},
         {static_cast<F>(999), 4},
     };
     for (const auto& [failure, status] : rows) {

@@ -22,6 +22,11 @@ void setEnv(const char* name, const char* value) {
     }
 }
 
+void setSystemProxy(const std::string& hostPort, bool bypassLoopback) {
+    setEnv("http_proxy", ("http://" + hostPort).c_str());
+    setEnv("no_proxy", bypassLoopback ? "127.0.0.1" : nullptr);
+}
+
 std::vector<std::pair<std::string, std::string>> TempEnvironment::userFolders() {
     home = root + "/home";
     stateHome = home + "/.local/state";

@@ -5,6 +5,7 @@
 // the same prefix; exit codes are the build machine's (128 + signal if killed).
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -31,6 +32,39 @@ std::string windowsProgram(const std::string& name) {
 
 void setEnv(const char* name, const char* value) {
     _putenv_s(name, value ? value : "");
+}
+
+// The binary form Windows' settings page writes (and Wine reads): version,
+// counter, flags (1 direct, 2 proxy), then the proxy, the bypass list and the
+// PAC address, each a length and its bytes.  "<-loopback>" proxies loopback
+// addresses too, which Windows otherwise never sends to a proxy.
+void setSystemProxy(const std::string& hostPort, bool bypassLoopback) {
+    std::string bypass = bypassLoopback ? "<local>" : "<-loopback>";
+    std::string value;
+    auto addWord = [&value](std::uint32_t word) {
+        for (int i = 0; i < 4; ++i) {
+            value += static_cast<char>((word >> (8 * i)) & 0xFF);
+        }
+    };
+    addWord(0x46);
+    addWord(1);
+    addWord(3);
+    for (const std::string& part : {hostPort, bypass, std::string()}) {
+        addWord(static_cast<std::uint32_t>(part.size()));
+        value += part;
+    }
+    value += std::string(32, '\0');
+    HKEY key = nullptr;
+    const wchar_t* path =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExW(key, L"DefaultConnectionSettings", 0, REG_BINARY,
+                             reinterpret_cast<const BYTE*>(value.data()),
+                             static_cast<DWORD>(value.size())),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
 }
 
 std::vector<std::pair<std::string, std::string>> TempEnvironment::userFolders() {

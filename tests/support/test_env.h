@@ -45,6 +45,10 @@ class TempEnvironment {
 
 // Sets or (with nullptr) removes an environment variable.
 void setEnv(const char* name, const char* value);
+// The system's proxy setting for the programs the test starts: HOST:PORT for
+// every address, or for none of 127.0.0.1's when `bypassLoopback` (POSIX: the
+// http_proxy and no_proxy variables; Windows: the user's Internet settings).
+void setSystemProxy(const std::string& hostPort, bool bypassLoopback);
 // Paths are UTF-8 on every system.
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
