@@ -13,7 +13,7 @@ namespace install {
 enum class InstallFailure {
     None,
     FolderFailed,            // the product folder cannot be created
-    FolderTooLong,           // the folder's name is too long for the UnRAR library
+    FolderTooLong,           // a product file's path would be too long for the system
     AnotherInstallRunning,   // another installation holds the install folder
     DownloadFailed,          // every download attempt failed
     PackageUnavailable,      // the package address kept answering an HTTP error

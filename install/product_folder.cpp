@@ -13,13 +13,12 @@ using platform::Entry;
 using platform::EntryType;
 using platform::FolderHandle;
 
-// The UnRAR library keeps names in buffers of 2048 wide characters; a folder
-// must leave room for the entry names below it, or the archive's own name is
-// cut short and reads as no archive at all.
-constexpr size_t kUnrarNameLimit = 2048;
-constexpr size_t kRoomForEntryNames = 320;
-
 const char* const kUnpackingFolder = "unpacking";
+
+// Where the unpacked package reaches the product folder's volume.
+std::string incomingFolderName() {
+    return std::string(".") + kProductFolderName + ".unpacking-incoming";
+}
 
 InstallFailure failureOfExtraction(ExtractStatus status) {
     switch (status) {
@@ -216,7 +215,7 @@ InstallOutcome copyTree(const FolderHandle& from, const FolderHandle& to) {
 // volume (a full disk then fails the run before the product changes).
 InstallOutcome bringBeside(const FolderHandle& work, const std::string& name,
                            const FolderHandle& install, FolderHandle& incoming) {
-    const std::string beside = std::string(".") + kProductFolderName + ".unpacking-incoming";
+    const std::string beside = incomingFolderName();
     platform::removeEntry(install, beside);
     platform::IoError moved = platform::moveEntry(work, name, install, beside);
     if (moved == platform::IoError::None) {
@@ -233,16 +232,33 @@ InstallOutcome bringBeside(const FolderHandle& work, const std::string& name,
     return outcome;
 }
 
-// No entry keeps permissions an archive chose.
-void tidyTree(const FolderHandle& folder) {
+// No entry keeps permissions an archive chose.  `names` gets the path of
+// every entry below `folder`, `below` put before it.
+void tidyTree(const FolderHandle& folder, const std::string& below,
+              std::vector<std::string>& names) {
     for (const std::string& name : platform::entriesOf(folder)) {
         platform::tidyPermissions(folder, name);
+        names.push_back(below + name);
         if (platform::entryIn(folder, name).type == EntryType::Folder) {
             FolderHandle inner = platform::openSubFolder(folder, name, false, false);
-            tidyTree(inner);
+            tidyTree(inner, below + name + platform::kPathSep, names);
             platform::closeFolder(inner);
         }
     }
+}
+
+// Every path the run makes must fit the system's paths; the longest are the
+// entries in the folder that brings them beside the product folder.
+InstallOutcome checkPathLengths(const std::string& installFolder,
+                                const std::vector<std::string>& entries) {
+    std::string beside =
+        installFolder + platform::kPathSep + incomingFolderName() + platform::kPathSep;
+    for (const std::string& entry : entries) {
+        if (!platform::pathFits(beside + entry)) {
+            return {InstallFailure::FolderTooLong, 0, entry};
+        }
+    }
+    return {};
 }
 
 // What a run killed while unpacking left beside the product folder (an
@@ -269,7 +285,9 @@ InstallOutcome prepareFolders(const std::string& productFolder, HeldFolders& hel
     if (productFolder.empty()) {
         return {InstallFailure::FolderFailed, 0, productFolder};
     }
-    if (platform::toWide(productFolder).size() + kRoomForEntryNames >= kUnrarNameLimit) {
+    // The main program at least must fit: refused before any download.
+    std::string installFolder = parentFolderOf(productFolder);
+    if (!checkPathLengths(installFolder, {kMainExecutableName}).ok()) {
         return {InstallFailure::FolderTooLong, 0, ""};
     }
     InstallOutcome outcome = preparePrivateFolder(productFolder);
@@ -277,7 +295,6 @@ InstallOutcome prepareFolders(const std::string& productFolder, HeldFolders& hel
         return outcome;
     }
     // The folder the user named is made as named (no shell ever sees it).
-    std::string installFolder = parentFolderOf(productFolder);
     outcome = openFolderPath(installFolder, held.install);
     Entry install = platform::entryOf(held.install);
     if (!outcome.ok() || !trusted(install, true)) {
@@ -332,7 +349,9 @@ InstallOutcome unpackIntoProductFolder(const std::string& archivePath, HeldFolde
         }
         if (outcome.ok()) {
             platform::debugLog("unpacked " + std::to_string(extracted.entriesWritten) + " entries");
-            tidyTree(staging);
+            std::vector<std::string> entries;
+            tidyTree(staging, "", entries);
+            outcome = checkPathLengths(held.install.path, entries);
         }
     }
     platform::closeFolder(staging);

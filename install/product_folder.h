@@ -32,8 +32,8 @@ struct HeldFolders {
 
 // Makes and checks the private folder, the install folder and the product
 // folder, and takes the install folder's lock against a second installation
-// into it.  FolderTooLong for a product folder the UnRAR library could not
-// hold with the entries below it.
+// into it.  FolderTooLong for a folder where not even the main program's
+// path would fit the system's paths (platform::pathFits).
 InstallOutcome prepareFolders(const std::string& productFolder, HeldFolders& held);
 // Closes what `held` holds and lets go of the lock; after a failure, a
 // product folder this run made and left empty goes too.
@@ -41,8 +41,9 @@ void releaseFolders(HeldFolders& held, bool failed);
 
 // Unpacks the archive into a fresh folder of the private folder, gives its
 // entries sane permissions and, only when the whole package unpacked and
-// holds the main program, moves them into the product folder (files the
-// package lacks stay).
+// holds the main program and every entry's path fits the system's paths
+// (else FolderTooLong, naming the entry), moves them into the product
+// folder (files the package lacks stay).
 InstallOutcome unpackIntoProductFolder(const std::string& archivePath, HeldFolders& held,
                                        const EntryCallback& onEntry);
 

@@ -225,6 +225,11 @@ std::string makeFreshFolder(const std::string& parent, const std::string& prefix
 // is not replaced.  Both must be on one volume.
 IoError moveReplacing(const std::string& from, const std::string& to);
 
+// Whether a file at `path` can be made, found and started by its path on
+// this system: shorter than PATH_MAX bytes on POSIX; within the 32,767
+// characters of a "\\?\" path on Windows.
+bool pathFits(const std::string& path);
+
 // ---- Folders held open -------------------------------------------------------
 // Work in a folder others may write to (an install folder) goes relative to
 // the folder as it was opened, so renaming or replacing the path it was

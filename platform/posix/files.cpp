@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -176,6 +177,10 @@ std::string makeFreshFolder(const std::string& parent, const std::string& prefix
     // mkdtemp makes the folder with mode 0700 and fails on anything already
     // there, so no other user can have planted it or its contents.
     return ::mkdtemp(name.data()) ? std::string(name.data()) : std::string();
+}
+
+bool pathFits(const std::string& path) {
+    return path.size() < PATH_MAX;
 }
 
 IoError moveReplacing(const std::string& from, const std::string& to) {

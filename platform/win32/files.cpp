@@ -54,7 +54,7 @@ std::string randomSuffix() {
 
 // The folder GetDiskFreeSpaceExW needs: the path itself, or the folder of a file.
 std::wstring volumeQueryFolder(const std::string& path) {
-    std::wstring wide = win32::widePath(path);
+    std::wstring wide = win32::longPath(path);
     DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         return {};
@@ -91,6 +91,70 @@ IoError win32::ioErrorOf(DWORD error) {
     }
 }
 
+std::wstring win32::longPath(const std::string& path) {
+    std::wstring wide = win32::widePath(path);
+    if (wide.rfind(L"\\\\?\\", 0) == 0 || wide.empty()) {
+        return wide;
+    }
+    std::wstring full(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        DWORD length =
+            GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
+        if (length == 0) {
+            return wide;
+        }
+        bool fits = length < full.size();
+        full.resize(fits ? length : length + 1);
+        if (fits) {
+            break;
+        }
+    }
+    if (full.rfind(L"\\\\", 0) == 0) {
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    }
+    return full.size() >= 2 && full[1] == L':' ? L"\\\\?\\" + full : full;
+}
+
+bool win32::isBusyError(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
+           error == ERROR_LOCK_VIOLATION;
+}
+
+namespace {
+
+bool heldWithoutDeleteSharing(const std::wstring& path) {
+    HANDLE handle = CreateFileW(
+        path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+        CloseHandle(handle);
+        return false;
+    }
+    return GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+}  // namespace
+
+IoError win32::moveErrorOf(DWORD error, const std::wstring& from, const std::wstring& to) {
+    if (error == ERROR_ACCESS_DENIED &&
+        (heldWithoutDeleteSharing(from) || heldWithoutDeleteSharing(to))) {
+        return IoError::Busy;
+    }
+    return ioErrorOf(error);
+}
+
+// Short waits first (a scanner is usually done within a few hundred
+// milliseconds), then a quarter of a second at a time.
+void win32::waitWhileBusy(const std::string& path, DWORD& waited) {
+    if (waited == 0) {
+        debugLog("in use by another program, trying again for up to " +
+                 std::to_string(kBusyWaitMs / 1000) + " s: " + singleLine(path));
+    }
+    DWORD pause = waited < 200 ? 25 : 250;
+    Sleep(pause);
+    waited += pause;
+}
+
 FileHandle win32::handleToFile(HANDLE handle) {
     FileHandle file;
     if (handle != INVALID_HANDLE_VALUE) {
@@ -109,9 +173,10 @@ HANDLE win32::openNotFollowing(const std::string& path, DWORD disposition, DWORD
     if (path.empty() || win32::hasNul(path)) {
         return INVALID_HANDLE_VALUE;
     }
-    HANDLE handle = CreateFileW(
-        win32::wide(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        nullptr, disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE handle =
+        CreateFileW(win32::longPath(path).c_str(), access,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, disposition,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle != INVALID_HANDLE_VALUE &&
         (GetFileType(handle) != FILE_TYPE_DISK || isFolderOrLink(handle))) {
         CloseHandle(handle);
@@ -193,7 +258,8 @@ bool removeFile(const std::string& path) {
     if (path.empty() || win32::hasNul(path)) {
         return false;
     }
-    if (DeleteFileW(win32::wide(path).c_str())) {
+    std::wstring file = win32::longPath(path);
+    if (win32::retryWhileBusy(path, [&] { return DeleteFileW(file.c_str()); })) {
         return true;
     }
     DWORD error = GetLastError();
@@ -226,7 +292,7 @@ std::string makeFreshFolder(const std::string& parent, const std::string& prefix
     }
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string folder = parent + kPathSep + prefix + randomSuffix();
-        if (CreateDirectoryW(win32::wide(folder).c_str(), nullptr)) {
+        if (CreateDirectoryW(win32::longPath(folder).c_str(), nullptr)) {
             return folder;
         }
         if (GetLastError() != ERROR_ALREADY_EXISTS) {
@@ -237,17 +303,23 @@ std::string makeFreshFolder(const std::string& parent, const std::string& prefix
 }
 
 // MoveFileExW replaces a file or a link at `to` itself and refuses a folder
-// there.  Replacing a program that is running fails with "access denied",
-// which is reported as such: Windows does not tell it from a lack of rights.
+// there.
+bool pathFits(const std::string& path) {
+    return !path.empty() && !win32::hasNul(path) && win32::longPath(path).size() < 32767;
+}
+
 IoError moveReplacing(const std::string& from, const std::string& to) {
     if (from.empty() || to.empty() || win32::hasNul(from) || win32::hasNul(to)) {
         return IoError::Other;
     }
-    if (MoveFileExW(win32::wide(from).c_str(), win32::wide(to).c_str(),
-                    MOVEFILE_REPLACE_EXISTING)) {
+    std::wstring source = win32::longPath(from);
+    std::wstring target = win32::longPath(to);
+    if (win32::retryWhileBusy(from, [&] {
+            return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
+        })) {
         return IoError::None;
     }
-    return win32::ioErrorOf(GetLastError());
+    return win32::moveErrorOf(GetLastError(), source, target);
 }
 
 std::optional<DiskSpace> diskSpace(const std::string& path) {

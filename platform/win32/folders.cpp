@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/win32/win32_files.h"
 #include "platform/win32/win32_text.h"
 
 namespace platform {
@@ -76,7 +77,7 @@ bool fileExists(const std::string& path) {
     if (path.empty() || win32::hasNul(path)) {
         return false;
     }
-    return GetFileAttributesW(win32::wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(win32::longPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 }  // namespace platform

@@ -101,7 +101,7 @@ void ownerOf(HANDLE handle, Entry& entry) {
 Entry entryAt(const std::string& path) {
     Entry entry;
     WIN32_FIND_DATAW found{};
-    HANDLE search = FindFirstFileW(win32::wide(path).c_str(), &found);
+    HANDLE search = FindFirstFileW(win32::longPath(path).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) {
         return entry;
     }
@@ -111,7 +111,7 @@ Entry entryAt(const std::string& path) {
                  : folder                                                   ? EntryType::Folder
                                                                             : EntryType::File;
     HANDLE handle =
-        CreateFileW(win32::wide(path).c_str(), READ_CONTROL,
+        CreateFileW(win32::longPath(path).c_str(), READ_CONTROL,
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
@@ -124,7 +124,7 @@ Entry entryAt(const std::string& path) {
 std::vector<std::string> namesAt(const std::string& folder) {
     std::vector<std::string> names;
     WIN32_FIND_DATAW found{};
-    HANDLE search = FindFirstFileW(win32::wide(folder + kPathSep + "*").c_str(), &found);
+    HANDLE search = FindFirstFileW(win32::longPath(folder + kPathSep + "*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) {
         return names;
     }
@@ -140,7 +140,7 @@ std::vector<std::string> namesAt(const std::string& folder) {
 
 // A file, a link or a junction goes itself; a folder after all it holds.
 bool removeAt(const std::string& path) {
-    std::wstring wide = win32::wide(path);
+    std::wstring wide = win32::longPath(path);
     DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         return true;
@@ -149,14 +149,14 @@ bool removeAt(const std::string& path) {
         SetFileAttributesW(wide.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
     }
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        return DeleteFileW(wide.c_str()) != 0;
+        return win32::retryWhileBusy(path, [&] { return DeleteFileW(wide.c_str()); }) != 0;
     }
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
         for (const std::string& name : namesAt(path)) {
             removeAt(path + kPathSep + name);
         }
     }
-    return RemoveDirectoryW(wide.c_str()) != 0;
+    return win32::retryWhileBusy(path, [&] { return RemoveDirectoryW(wide.c_str()); }) != 0;
 }
 
 // A folder only the system, the Administrators (who an elevated program
@@ -183,7 +183,7 @@ FolderHandle openFolder(const std::string& path) {
     if (path.empty() || win32::hasNul(path)) {
         return folder;
     }
-    HANDLE handle = CreateFileW(win32::wide(path).c_str(), FILE_LIST_DIRECTORY | READ_CONTROL,
+    HANDLE handle = CreateFileW(win32::longPath(path).c_str(), FILE_LIST_DIRECTORY | READ_CONTROL,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
@@ -212,7 +212,7 @@ FolderHandle openSubFolder(const FolderHandle& folder, const std::string& name, 
                               ? privateDescriptor()
                               : std::unique_ptr<void, decltype(&LocalFree)>(nullptr, &LocalFree);
         SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
-        CreateDirectoryW(win32::wide(path).c_str(), descriptor ? &attributes : nullptr);
+        CreateDirectoryW(win32::longPath(path).c_str(), descriptor ? &attributes : nullptr);
     }
     return openFolder(path);
 }
@@ -256,11 +256,14 @@ IoError moveEntry(const FolderHandle& from, const std::string& name, const Folde
     }
     // MoveFileExW moves a link or a junction itself and replaces a file or a
     // link at the target, never a folder.
-    if (MoveFileExW(win32::wide(childPath(from, name)).c_str(),
-                    win32::wide(childPath(to, newName)).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    std::wstring source = win32::longPath(childPath(from, name));
+    std::wstring target = win32::longPath(childPath(to, newName));
+    if (win32::retryWhileBusy(childPath(from, name), [&] {
+            return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
+        })) {
         return IoError::None;
     }
-    return win32::ioErrorOf(GetLastError());
+    return win32::moveErrorOf(GetLastError(), source, target);
 }
 
 IoError copyFile(const FolderHandle& from, const std::string& name, const FolderHandle& to,
@@ -279,7 +282,7 @@ IoError copyFile(const FolderHandle& from, const std::string& name, const Folder
     if (target.isOpen()) {
         closeFile(target);
         if (result != IoError::None) {
-            DeleteFileW(win32::wide(childPath(to, newName)).c_str());
+            DeleteFileW(win32::longPath(childPath(to, newName)).c_str());
         }
     }
     return result;
@@ -293,7 +296,7 @@ bool tidyPermissions(const FolderHandle& folder, const std::string& name) {
     if (!folder.isOpen() || !isPlainName(name)) {
         return false;
     }
-    std::wstring path = win32::wide(childPath(folder, name));
+    std::wstring path = win32::longPath(childPath(folder, name));
     DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         return false;

@@ -119,10 +119,20 @@ const FolderRow kRows[] = {
          t.earlierProduct();
          t.make(Hostile::ReadOnly, t.installFolder);
      }},
-    {"AFolderTooLongForTheUnrarLibraryIsRefusedFirst", Served::Product,
-     InstallFailure::FolderTooLong,
+    // Past the system's limit for a path (Linux 4,095 bytes, Windows 32,767
+    // characters) by a few levels; nothing is made or downloaded.
+    {"AFolderTooLongForTheSystemIsRefusedFirst", Served::Product, InstallFailure::FolderTooLong,
      [](FolderCase& t) {
-         for (int level = 0; level < 9; ++level) {
+         int levels = platform::kPathSep == '/' ? 21 : 165;
+         for (int level = 0; level < levels; ++level) {
+             t.installFolder += "/" + std::string(200, char('a' + level % 26));
+         }
+         t.product = t.installFolder + "/win-ia32-unpacked";
+     }},
+    // Far past Windows' old 260 characters, and the UnRAR library's 2,048.
+    {"AFolderOfLongNamesInstalls", Served::WithFolder, InstallFailure::None,
+     [](FolderCase& t) {
+         for (int level = 0; level < 11; ++level) {
              t.installFolder += "/" + std::string(200, char('a' + level));
          }
          t.product = t.installFolder + "/win-ia32-unpacked";
@@ -149,6 +159,18 @@ const FolderRow kRows[] = {
     // A link under the name of one of the package's folders is replaced.
     {"ALinkAtAFolderOfThePackageIsNotFollowed", Served::WithFolder, InstallFailure::None,
      [](FolderCase& t) { t.make(Hostile::Link, t.product + "/resources", t.outside); }},
+    // A scanner holding the earlier program a moment is waited for; one that
+    // holds it past the wait leaves the earlier product as it was.
+    {"AFileHeldForAMomentIsWaitedFor", Served::Product, InstallFailure::None,
+     [](FolderCase& t) {
+         t.earlierProduct();
+         t.make(Hostile::HeldOpen, t.product + "/hobnarAudio.exe", "1500");
+     }},
+    {"AFileHeldPastTheWaitIsBusy", Served::Product, InstallFailure::ProductBusy,
+     [](FolderCase& t) {
+         t.earlierProduct();
+         t.make(Hostile::HeldOpen, t.product + "/hobnarAudio.exe", "8000");
+     }},
     {"ALockedRegistryStoreCostsOneWait", Served::Product, InstallFailure::RegistrationFailed,
      [](FolderCase& t) {
          testsupport::setEnv("HOBNAR_REGISTRY_BUSY_MS", "700");
@@ -201,7 +223,8 @@ TEST_P(FolderCase, NothingOutsideChangesAndAFailureKeepsTheEarlierProduct) {
     std::string storeBefore = readFile(env.registryDb);
     bool refusesOne = std::string(row.name).find("Refused") != std::string::npos;
     const std::string theirs = installFolder + "/.unpacking-theirs/kept";
-    const bool hasTheirs = fs::exists(fs::u8path(theirs));
+    std::error_code tooLong;
+    const bool hasTheirs = fs::exists(fs::u8path(theirs), tooLong);
     std::map<std::string, std::string> before = snapshot(product);
 
     auto start = std::chrono::steady_clock::now();
@@ -223,6 +246,9 @@ TEST_P(FolderCase, NothingOutsideChangesAndAFailureKeepsTheEarlierProduct) {
     for (const auto& [path, content] : snapshot(installFolder)) {
         EXPECT_NE(path.rfind(".win-ia32-unpacked.unpacking-", 0), 0u)
             << "an unpacking folder was left behind";
+    }
+    if (std::string(row.name).find("Held") != std::string::npos) {
+        EXPECT_NE(said.find("in use by another program"), std::string::npos) << said;
     }
     if (row.ends == InstallFailure::None) {
         faulttest::expectInstalled(product, package);

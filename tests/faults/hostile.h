@@ -14,6 +14,8 @@ enum class Hostile {
     CorruptStore,  // the registry store at `path` overwritten with other bytes
     LockedStore,   // the store at `path` in another writer's transaction until the process ends
     RefusingStore,  // the store at `path` refuses to store the value named `target`
+    HeldOpen,       // the file `path` opened by another as a scanner does (no delete sharing) for
+                    // `target` ms
 };
 bool makeHostile(Hostile what, const std::string& path, const std::string& target = "");
 

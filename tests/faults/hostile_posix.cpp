@@ -61,6 +61,8 @@ bool makeHostile(Hostile what, const std::string& path, const std::string& targe
             return sqlite3_open(path.c_str(), &g_lockingStore) == SQLITE_OK &&
                    sqlite3_exec(g_lockingStore, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) ==
                        SQLITE_OK;
+        case Hostile::HeldOpen:  // an open file never stands in a rename's way here
+            return false;
     }
     return false;
 }
