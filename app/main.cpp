@@ -35,11 +35,16 @@ int main(int argc, char** argv) {
     platform::restrictLibrarySearch();
     platform::useParentConsole();
     CommandLine line = parseCommandLine(platform::programArguments(argc, argv));
-    if (line.error.empty() && !line.logFile.empty() && !platform::setLogFile(line.logFile)) {
+    // The log is opened even for a wrong command line: an elevated run
+    // started from an ordinary prompt has no console to say it on.
+    if (!line.logFile.empty() && !platform::setLogFile(line.logFile) && line.error.empty()) {
         line.error = "cannot write the log file " + platform::singleLine(line.logFile);
     }
     if (!line.error.empty()) {
-        std::cerr << "hobnar-setup: " << line.error << " (see --help)" << std::endl;
+        std::string said = "hobnar-setup: " + line.error + " (see --help)";
+        std::cerr << said << std::endl;
+        platform::writeLogLine(said);
+        platform::writeLogLine("exit code " + std::to_string(kExitUsage));
         return kExitUsage;
     }
     int status = run(line);

@@ -88,7 +88,9 @@ int runSilentInstall(const CommandLine& line, const std::string& signingKey) {
     context.signingKey = signingKey;
     std::string installed = context.installedProductPath();
     if (!installed.empty()) {
-        std::cout << "already installed: " << platform::singleLine(installed) << std::endl;
+        std::string said = "already installed: " + platform::singleLine(installed);
+        std::cout << said << std::endl;
+        platform::writeLogLine(said);
         return kExitInstalled;
     }
     if (backend::initializeHttp() != 0) {

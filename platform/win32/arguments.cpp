@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/platform.h"
 #include "platform/win32/win32_text.h"
@@ -31,6 +32,16 @@ bool hasStandardHandle(DWORD which) {
     return handle != nullptr && handle != INVALID_HANDLE_VALUE;
 }
 
+// The console is the caller's, shared with the prompt the program was
+// started from: its code page goes back as it was when the program ends.
+UINT g_callersCodePage = 0;
+
+void restoreCallersCodePage() {
+    if (g_callersCodePage != 0) {
+        SetConsoleOutputCP(g_callersCodePage);
+    }
+}
+
 }  // namespace
 
 void useParentConsole() {
@@ -47,7 +58,11 @@ void useParentConsole() {
             std::freopen("CONOUT$", "w", stderr);
         }
     }
-    SetConsoleOutputCP(CP_UTF8);
+    g_callersCodePage = GetConsoleOutputCP();
+    if (g_callersCodePage != 0 && g_callersCodePage != CP_UTF8) {
+        std::atexit(restoreCallersCodePage);
+        SetConsoleOutputCP(CP_UTF8);
+    }
 }
 
 }  // namespace platform

@@ -149,7 +149,11 @@ TEST_F(SilentInstall, GoesDirectToAnAddressTheProxyBypasses) {
 }
 
 TEST_F(SilentInstall, FailuresExitNonZeroWithAReasonAndRegisterNothing) {
-    EXPECT_EQ(runInstaller({"--dir"}), 64) << "a wrong command line";
+    // Elevated from an ordinary prompt, the log is all a caller has.
+    std::string log = env.root + "/setup.log";
+    EXPECT_EQ(runInstaller({"/LOG=" + log, "/TIMEOUT=soon"}), 64) << "a wrong command line";
+    EXPECT_NE(readFile(log).find("--timeout"), std::string::npos) << readFile(log);
+    EXPECT_NE(readFile(log).find("exit code 64"), std::string::npos) << readFile(log);
     EXPECT_EQ(runInstaller({"dev"}), 2) << "no backend at all";
     EXPECT_NE(
         errorLine().find("hobnar-setup: the backend at http://127.0.0.1:18080 did not answer"),
