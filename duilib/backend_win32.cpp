@@ -14,6 +14,10 @@
 //   through a message-only window, which then delivers the queue; it works
 //   inside modal loops (a window being moved, the folder dialog) too.
 // - Window procedures are plain CALLBACK functions (stdcall on i686).
+// - The program is aware of each monitor's DPI (its manifest): the layer
+//   works in skin pixels, and this backend alone turns them into device
+//   pixels (WindowRecord::scale) for the real window, its region, input and
+//   painting; WM_DPICHANGED rescales a window moved to another monitor.
 #include "duilib/window_layer.h"
 #include "platform/platform.h"
 
@@ -23,6 +27,7 @@
 #include <shlobj.h>
 
 #include <atomic>
+#include <cmath>
 #include <set>
 
 namespace {
@@ -55,14 +60,56 @@ HWND handleOf(::HWND real) {
     return reinterpret_cast<HWND>(::GetWindowLongPtrW(real, GWLP_USERDATA));
 }
 
-POINT pointOf(::LPARAM lParam) {
-    return POINT{GET_X_LPARAM(static_cast<LPARAM>(lParam)),
-                 GET_Y_LPARAM(static_cast<LPARAM>(lParam))};
+constexpr double kBaseDpi = 96.0;
+constexpr ::UINT kDpiChanged = 0x02E0;  // WM_DPICHANGED, Windows 8.1 and later
+
+double scaleOf(HWND handle) {
+    WindowRecord* w = WindowLayer::find(handle);
+    return w ? w->scale : 1.0;
 }
 
-RECT rectOf(const ::RECT& rc) {
-    return RECT{static_cast<LONG>(rc.left), static_cast<LONG>(rc.top), static_cast<LONG>(rc.right),
-                static_cast<LONG>(rc.bottom)};
+LONG toDevice(LONG value, double scale) {
+    return static_cast<LONG>(std::lround(value * scale));
+}
+
+LONG toSkin(long value, double scale) {
+    return static_cast<LONG>(std::lround(value / scale));
+}
+
+// A point of a mouse message, in skin pixels.
+POINT pointOf(::LPARAM lParam, double scale) {
+    return POINT{toSkin(GET_X_LPARAM(static_cast<LPARAM>(lParam)), scale),
+                 toSkin(GET_Y_LPARAM(static_cast<LPARAM>(lParam)), scale)};
+}
+
+LPARAM skinParam(::LPARAM lParam, double scale) {
+    POINT pt = pointOf(lParam, scale);
+    return MAKELPARAM(pt.x, pt.y);
+}
+
+RECT rectOf(const ::RECT& rc, double scale = 1.0) {
+    return RECT{toSkin(rc.left, scale), toSkin(rc.top, scale), toSkin(rc.right, scale),
+                toSkin(rc.bottom, scale)};
+}
+
+::RECT deviceRect(const RECT& rc, double scale) {
+    return ::RECT{toDevice(rc.left, scale), toDevice(rc.top, scale), toDevice(rc.right, scale),
+                  toDevice(rc.bottom, scale)};
+}
+
+// GetDpiForWindow and GetDpiForSystem exist from Windows 10 1607 on; before
+// that the screen's logical DPI is the system's for every window.
+::UINT dpiOf(::HWND real) {
+    using DpiForWindow = ::UINT(WINAPI*)(::HWND);
+    static const auto forWindow = reinterpret_cast<DpiForWindow>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    ::UINT dpi = real && forWindow ? forWindow(real) : 0;
+    if (dpi == 0) {
+        ::HDC screen = ::GetDC(nullptr);
+        dpi = static_cast<::UINT>(::GetDeviceCaps(screen, LOGPIXELSX));
+        ::ReleaseDC(nullptr, screen);
+    }
+    return dpi == 0 ? static_cast<::UINT>(kBaseDpi) : dpi;
 }
 
 void paintWindow(HWND handle, ::HWND real) {
@@ -70,8 +117,10 @@ void paintWindow(HWND handle, ::HWND real) {
     ::HDC dc = ::BeginPaint(real, &ps);
     ::RECT client{};
     ::GetClientRect(real, &client);
-    paintDoubleBuffered(dc, client.right, client.bottom,
-                        [handle](CRenderContext& context) { WindowLayer::paint(handle, context); });
+    paintDoubleBuffered(
+        dc, client.right, client.bottom,
+        [handle](CRenderContext& context) { WindowLayer::paint(handle, context); },
+        scaleOf(handle));
     ::EndPaint(real, &ps);
 }
 
@@ -92,7 +141,7 @@ void followPlacement(HWND handle, ::HWND real, const ::WINDOWPOS& pos) {
     w->iconic = ::IsIconic(real) != FALSE;
     ::RECT rc;
     if (!w->iconic && ::GetWindowRect(real, &rc)) {
-        WindowLayer::setRect(handle, rectOf(rc), true);
+        WindowLayer::setRect(handle, rectOf(rc, w->scale), true);
     }
 }
 
@@ -109,7 +158,8 @@ bool frameMessage(HWND handle, ::UINT msg, ::WPARAM wParam, ::LPARAM lParam, ::L
             result = TRUE;
             return true;
         case WM_NCHITTEST:
-            result = WindowLayer::dispatch(handle, WM_NCHITTEST, 0, static_cast<LPARAM>(lParam));
+            result =
+                WindowLayer::dispatch(handle, WM_NCHITTEST, 0, skinParam(lParam, scaleOf(handle)));
             return true;
         case WM_NCLBUTTONDBLCLK:
             // On the caption it would maximise the window.
@@ -141,18 +191,19 @@ bool inputMessage(HWND handle, ::HWND real, ::UINT msg, ::WPARAM wParam, ::LPARA
         case WM_LBUTTONDBLCLK:
             // Held until the release, so a press let go outside still ends.
             ::SetCapture(real);
-            WindowLayer::dispatch(handle, WM_LBUTTONDOWN, MK_LBUTTON, static_cast<LPARAM>(lParam));
+            WindowLayer::dispatch(handle, WM_LBUTTONDOWN, MK_LBUTTON,
+                                  skinParam(lParam, scaleOf(handle)));
             return true;
         case WM_LBUTTONUP:
             if (::GetCapture() == real) {
                 ::ReleaseCapture();
             }
-            WindowLayer::mouseUp(handle, pointOf(lParam));
+            WindowLayer::mouseUp(handle, pointOf(lParam, scaleOf(handle)));
             return true;
         case WM_MOUSEMOVE: {
             ::TRACKMOUSEEVENT leave{sizeof leave, TME_LEAVE, real, 0};
             ::TrackMouseEvent(&leave);
-            WindowLayer::mouseMove(handle, pointOf(lParam));
+            WindowLayer::mouseMove(handle, pointOf(lParam, scaleOf(handle)));
             return true;
         }
         case WM_MOUSELEAVE:
@@ -163,6 +214,37 @@ bool inputMessage(HWND handle, ::HWND real, ::UINT msg, ::WPARAM wParam, ::LPARA
         default:
             return false;
     }
+}
+
+// The window's region in device pixels, rounded corners scaled with it.
+void applyScaledRegion(const WindowRecord& w, ::HWND real) {
+    if (!w.region) {
+        ::SetWindowRgn(real, nullptr, TRUE);
+        return;
+    }
+    const HRGN__& r = *w.region;
+    ::RECT rc = deviceRect(r.rc, w.scale);
+    ::HRGN shape =
+        ::CreateRoundRectRgn(rc.left, rc.top, rc.right, rc.bottom,
+                             toDevice(r.ellipseWidth, w.scale), toDevice(r.ellipseHeight, w.scale));
+    // The system owns a region once the window has it.
+    if (shape && !::SetWindowRgn(real, shape, TRUE)) {
+        ::DeleteObject(shape);
+    }
+}
+
+// Moved to a monitor of another DPI: the size Windows suggests is the same
+// skin at the new scale.
+void rescale(HWND handle, ::HWND real, ::UINT dpi, const ::RECT& suggested) {
+    WindowRecord* w = WindowLayer::find(handle);
+    if (!w || dpi == 0) {
+        return;
+    }
+    w->scale = dpi / kBaseDpi;
+    ::SetWindowPos(real, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                   suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    applyScaledRegion(*w, real);
+    ::InvalidateRect(real, nullptr, FALSE);
 }
 
 bool windowMessage(HWND handle, ::HWND real, ::UINT msg, ::WPARAM wParam, ::LPARAM lParam) {
@@ -182,6 +264,9 @@ bool windowMessage(HWND handle, ::HWND real, ::UINT msg, ::WPARAM wParam, ::LPAR
             return true;
         case WM_WINDOWPOSCHANGED:
             followPlacement(handle, real, *reinterpret_cast<const ::WINDOWPOS*>(lParam));
+            return true;
+        case kDpiChanged:
+            rescale(handle, real, LOWORD(wParam), *reinterpret_cast<const ::RECT*>(lParam));
             return true;
         default:
             return false;
@@ -236,15 +321,25 @@ class Win32Backend : public WindowBackend {
             platform::debugOutput("duilib: cannot register the window class " + w.className);
             return false;
         }
-        w.native = ::CreateWindowExW(w.exStyle, className.c_str(),
-                                     platform::toWide(w.title).c_str(), w.style & ~WS_VISIBLE,
-                                     w.rect.left, w.rect.top, widthOf(w.rect), heightOf(w.rect),
-                                     nullptr, nullptr, ::GetModuleHandleW(nullptr), w.handle);
-        if (!w.native) {
+        w.scale = dpiOf(nullptr) / kBaseDpi;
+        ::RECT rc = deviceRect(w.rect, w.scale);
+        ::HWND real = ::CreateWindowExW(w.exStyle, className.c_str(),
+                                        platform::toWide(w.title).c_str(), w.style & ~WS_VISIBLE,
+                                        rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
+                                        nullptr, nullptr, ::GetModuleHandleW(nullptr), w.handle);
+        w.native = real;
+        if (!real) {
             platform::debugOutput("duilib: CreateWindowExW failed, error " +
                                   std::to_string(::GetLastError()));
+            return false;
         }
-        return w.native != nullptr;
+        // Made on a monitor of another DPI than the system's.
+        double scale = dpiOf(real) / kBaseDpi;
+        if (scale != w.scale) {
+            w.scale = scale;
+            place(w);
+        }
+        return true;
     }
 
     // The real window is cut loose first: its last messages reach nobody.
@@ -267,8 +362,9 @@ class Win32Backend : public WindowBackend {
 
     void place(WindowRecord& w) override {
         if (::HWND real = realOf(w)) {
-            ::SetWindowPos(real, nullptr, w.rect.left, w.rect.top, widthOf(w.rect),
-                           heightOf(w.rect), SWP_NOZORDER | SWP_NOACTIVATE);
+            ::RECT rc = deviceRect(w.rect, w.scale);
+            ::SetWindowPos(real, nullptr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
+                           SWP_NOZORDER | SWP_NOACTIVATE);
         }
     }
 
@@ -278,21 +374,9 @@ class Win32Backend : public WindowBackend {
         }
     }
 
-    // The system owns a region once the window has it.
     void applyRegion(WindowRecord& w) override {
-        ::HWND real = realOf(w);
-        if (!real) {
-            return;
-        }
-        if (!w.region) {
-            ::SetWindowRgn(real, nullptr, TRUE);
-            return;
-        }
-        const HRGN__& r = *w.region;
-        ::HRGN shape = ::CreateRoundRectRgn(r.rc.left, r.rc.top, r.rc.right, r.rc.bottom,
-                                            r.ellipseWidth, r.ellipseHeight);
-        if (shape && !::SetWindowRgn(real, shape, TRUE)) {
-            ::DeleteObject(shape);
+        if (::HWND real = realOf(w)) {
+            applyScaledRegion(w, real);
         }
     }
 
@@ -327,14 +411,15 @@ class Win32Backend : public WindowBackend {
     void beginDrag(WindowRecord& w, POINT screen) override {
         if (::HWND real = realOf(w)) {
             ::ReleaseCapture();
-            ::PostMessageW(real, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(screen.x, screen.y));
+            ::PostMessageW(real, WM_NCLBUTTONDOWN, HTCAPTION,
+                           MAKELPARAM(toDevice(screen.x, w.scale), toDevice(screen.y, w.scale)));
         }
     }
 
     RECT workArea() override {
         ::RECT area{0, 0, 1024, 768};
         ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
-        return rectOf(area);
+        return rectOf(area, dpiOf(nullptr) / kBaseDpi);
     }
 
     // Any thread; at most one delivery request waits at a time.

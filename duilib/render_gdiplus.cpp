@@ -335,7 +335,7 @@ void GdiplusRenderContext::restore() {
 }
 
 void paintDoubleBuffered(::HDC target, int width, int height,
-                         const std::function<void(CRenderContext&)>& paint) {
+                         const std::function<void(CRenderContext&)>& paint, double scale) {
     if (width <= 0 || height <= 0 || !session()) {
         return;
     }
@@ -354,6 +354,8 @@ void paintDoubleBuffered(::HDC target, int width, int height,
             Gdiplus::Bitmap picture(width, height, width * 4, PixelFormat32bppPARGB,
                                     static_cast<BYTE*>(bits));
             Gdiplus::Graphics graphics(&picture);
+            graphics.ScaleTransform(static_cast<Gdiplus::REAL>(scale),
+                                    static_cast<Gdiplus::REAL>(scale));
             GdiplusRenderContext context(graphics);
             paint(context);
         }

@@ -48,9 +48,10 @@ class GdiplusRenderContext : public CRenderContext {
 
 // Paints a width by height window through `paint` into a buffer in memory
 // and copies the finished picture to `target` at once, so no half-drawn
-// frame ever shows.
+// frame ever shows.  `scale` device pixels per skin pixel: text, shapes and
+// images are drawn at that size, not stretched afterwards.
 void paintDoubleBuffered(::HDC target, int width, int height,
-                         const std::function<void(CRenderContext&)>& paint);
+                         const std::function<void(CRenderContext&)>& paint, double scale = 1.0);
 
 // Writes what the screen shows in a rectangle (screen coordinates) as a PNG
 // file (UTF-8 path); false when it cannot.

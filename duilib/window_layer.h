@@ -44,6 +44,10 @@ struct WindowRecord {
     std::unique_ptr<HRGN__> region;
     std::map<UINT_PTR, TimerSlot> timers;
     void* native = nullptr;  // the backend's own data
+    // Device pixels per skin pixel where the backend itself scales (Win32:
+    // the monitor's DPI / 96).  Everything the layer holds (rect, input,
+    // painting) stays in skin pixels.
+    double scale = 1.0;
 };
 
 // One way of putting windows on a screen.  Every call but wake comes from

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -107,14 +108,28 @@ bool MapWatcher::sawMap() const {
 
 bool windowGeometry(const std::string& windowId, Geometry& geometry) {
     testsupport::ToolRun run = runTool({"xdotool", "getwindowgeometry", "--shell", windowId}, 15);
-    return run.exitCode == 0 &&
-           std::sscanf(run.out.c_str(), "WINDOW=%*d X=%d Y=%d WIDTH=%d HEIGHT=%d", &geometry.x,
-                       &geometry.y, &geometry.width, &geometry.height) == 4;
+    bool read = run.exitCode == 0 &&
+                std::sscanf(run.out.c_str(), "WINDOW=%*d X=%d Y=%d WIDTH=%d HEIGHT=%d", &geometry.x,
+                            &geometry.y, &geometry.width, &geometry.height) == 4;
+    geometry.scale = read && geometry.width > 0 ? geometry.width / 600.0 : 1.0;
+    return read;
 }
 
+namespace {
+
+std::string screenX(const Geometry& window, int x) {
+    return std::to_string(window.x + static_cast<int>(std::lround(x * window.scale)));
+}
+
+std::string screenY(const Geometry& window, int y) {
+    return std::to_string(window.y + static_cast<int>(std::lround(y * window.scale)));
+}
+
+}  // namespace
+
 bool click(const Geometry& window, Point point) {
-    return runTool({"xdotool", "mousemove", std::to_string(window.x + point.x),
-                    std::to_string(window.y + point.y), "click", "1", "mousemove", "1", "1"},
+    return runTool({"xdotool", "mousemove", screenX(window, point.x), screenY(window, point.y),
+                    "click", "1", "mousemove", "1", "1"},
                    15)
                .exitCode == 0;
 }
@@ -124,9 +139,8 @@ bool click(const Geometry& window, Point point) {
 bool drag(const Geometry& window, Point from, Point to) {
     std::vector<std::string> argv = {"xdotool"};
     for (int step = 0; step <= 5; ++step) {
-        argv.insert(argv.end(),
-                    {"mousemove", std::to_string(window.x + from.x + (to.x - from.x) * step / 5),
-                     std::to_string(window.y + from.y + (to.y - from.y) * step / 5)});
+        argv.insert(argv.end(), {"mousemove", screenX(window, from.x + (to.x - from.x) * step / 5),
+                                 screenY(window, from.y + (to.y - from.y) * step / 5)});
         if (step == 0) {
             argv.insert(argv.end(), {"mousedown", "1"});
         }
@@ -154,7 +168,7 @@ GdkDisplay* displayOf(const std::string& name) {
     return display;
 }
 
-Capture::Capture(const Geometry& area) {
+Capture::Capture(const Geometry& area) : m_scale(area.scale) {
     const char* name = std::getenv("DISPLAY");
     if (GdkDisplay* display = displayOf(name ? name : "")) {
         GdkWindow* root = gdk_screen_get_root_window(gdk_display_get_default_screen(display));
@@ -166,6 +180,11 @@ Capture::Capture(const Geometry& area) {
 }
 
 Rgb Capture::at(int x, int y) const {
+    return atDevice(static_cast<int>(std::lround(x * m_scale)),
+                    static_cast<int>(std::lround(y * m_scale)));
+}
+
+Rgb Capture::atDevice(int x, int y) const {
     const GdkPixbuf* image = m_pixels.get();
     if (!image || x < 0 || y < 0 || x >= gdk_pixbuf_get_width(image) ||
         y >= gdk_pixbuf_get_height(image)) {
@@ -310,10 +329,14 @@ void GuiTest::runInstaller() {
     installerName = nextName("installer");
     const char* other = std::getenv("HOBNAR_GUI_PROGRAM");
     std::string program = other && *other ? other : HOBNAR_SETUP_PROGRAM;
-    installer = std::make_unique<testsupport::ChildProcess>(
-        kWine ? std::vector<std::string>{"wine", program, "dev"}
-              : std::vector<std::string>{program, "dev"},
-        installerName + ".out", installerName + ".err");
+    std::vector<std::string> argv = {"env"};
+    argv.insert(argv.end(), installerEnvironment.begin(), installerEnvironment.end());
+    if (kWine) {
+        argv.push_back("wine");
+    }
+    argv.insert(argv.end(), {program, "dev"});
+    installer = std::make_unique<testsupport::ChildProcess>(argv, installerName + ".out",
+                                                            installerName + ".err");
 }
 
 std::string GuiTest::installerLog() const {

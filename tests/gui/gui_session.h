@@ -48,14 +48,18 @@ class MapWatcher {
     bool ready = false;
 };
 
+// A window on the screen in device pixels; `scale` device pixels per skin
+// pixel (its width over the skin's 600).
 struct Geometry {
     int x = 0;
     int y = 0;
     int width = 0;
     int height = 0;
+    double scale = 1.0;
 };
 
-// Centres of controls of the 600x400 skin, in window coordinates.
+// Centres of controls of the 600x400 skin, in skin pixels of the window
+// (click, drag and Capture::at scale them by the window's scale).
 struct Point {
     int x;
     int y;
@@ -87,11 +91,13 @@ struct Rgb {
 class Capture {
   public:
     explicit Capture(const Geometry& area);
-    Rgb at(int x, int y) const;  // {-1, -1, -1} outside or without a capture
+    Rgb at(int x, int y) const;        // {-1, -1, -1} outside or without a capture
+    Rgb atDevice(int x, int y) const;  // at a device pixel of the capture
     bool save(const std::string& pngPath) const;
 
   private:
     std::shared_ptr<GdkPixbuf> m_pixels;
+    double m_scale = 1.0;
 };
 
 bool near(Rgb pixel, Rgb expected, int tolerance = 8);
@@ -140,6 +146,9 @@ class GuiTest : public testsupport::IsolatedTest {
     std::unique_ptr<testsupport::BackendProcess> backend;
     std::unique_ptr<testsupport::ChildProcess> installer;
     std::string installerName;
+    // NAME=VALUE settings for the installer alone (not this process, whose
+    // own display connection must stay unscaled).
+    std::vector<std::string> installerEnvironment;
     std::string windowId;
     Geometry window;
 };

@@ -61,6 +61,37 @@ TEST_F(InstallerWindow, IsTitledSizedCutAtTheCornersWorkedByKeysAndDragged) {
     expectClosedWith({"pc_show_install", "pc_install_custom", "pc_close_install"});
 }
 
+// On a denser display (GTK's GDK_SCALE=2; Windows at 144 DPI, Wine's
+// LogPixels) the window is the skin at that size, its corners cut at that
+// size, and clicks at the scaled places work its buttons all the way.
+TEST_F(InstallerWindow, IsDrawnAtTheDisplaysScaleAndWorkedThere) {
+    const int percent = kWine ? 150 : 200;
+    if (kWine) {
+        ASSERT_EQ(testsupport::runTool({"wine", "reg", "add", "HKCU\\Control Panel\\Desktop", "/v",
+                                        "LogPixels", "/t", "REG_DWORD", "/d", "144", "/f"},
+                                       60)
+                      .exitCode,
+                  0);
+    } else {
+        installerEnvironment = {"GDK_SCALE=2"};
+    }
+    ASSERT_NO_FATAL_FAILURE(startInstaller(packProduct()));
+    EXPECT_EQ(window.width, 6 * percent);
+    EXPECT_EQ(window.height, 4 * percent);
+    Capture shot(window);
+    EXPECT_TRUE(near(shot.atDevice(0, 0), Rgb{0, 0, 0}, 0)) << "the corner is cut";
+    EXPECT_TRUE(near(shot.atDevice(window.width - 1, window.height - 1), Rgb{0, 0, 0}, 0));
+    EXPECT_TRUE(saveScreenshot(window, "page0-start-" + std::to_string(percent) + ".png"));
+
+    ASSERT_TRUE(click(window, at::kCustomLink));
+    ASSERT_TRUE(waitForPage(window, Page::CustomInstall, 10));
+    ASSERT_TRUE(click(window, at::kBackButton));
+    ASSERT_TRUE(waitForPage(window, Page::Start, 10));
+    ASSERT_TRUE(click(window, at::kStartButton));
+    ASSERT_TRUE(waitForPage(window, Page::Finished, 60)) << installerLog();
+    EXPECT_TRUE(saveScreenshot(window, "page3-finished-" + std::to_string(percent) + ".png"));
+}
+
 // Over a capped link the installing page stays up while its bar grows; Esc
 // then ends the process at once, with nothing registered.
 TEST_F(InstallerWindow, EnterStartsTheInstallationAndEscEndsItMidway) {
