@@ -1,6 +1,5 @@
 // The unattended mode of the real program against the real backend on the
 // test port.
-#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <random>
@@ -11,6 +10,7 @@
 #include "tests/support/backend_process.h"
 
 using testsupport::BackendProcess;
+using testsupport::ChildProcess;
 using testsupport::nativePath;
 using testsupport::readFile;
 
@@ -33,7 +33,6 @@ class SilentInstall : public testsupport::IsolatedTest {
             .wait(120);
     }
     std::string errorLine() { return readFile(env.root + "/setup.err"); }
-    void installBehindProxy(bool bypass);
     std::string desktopEntry() {
         return env.desktop + "/" + platform::shortcutFileName("hobnar语音文字转换器");
     }
@@ -71,81 +70,53 @@ TEST_F(SilentInstall, InstallsRegistersLinksAndReportsInOrder) {
     EXPECT_EQ(backend.eventNames().size(), 4u);
 }
 
-// tinyproxy on a free port of 127.0.0.1, logging every request it forwards.
-class ForwardProxy {
-  public:
-    explicit ForwardProxy(const std::string& folder) : m_log(folder + "/proxy.log") {
-        // tinyproxy takes no port 0: ports are tried until one is free.
-        std::mt19937 random(std::random_device{}());
-        for (int attempt = 0; attempt < 8 && !m_process; ++attempt) {
-            m_port = std::uniform_int_distribution<int>(20000, 60000)(random);
-            std::string config = folder + "/proxy.conf";
-            testsupport::writeFile(config, "Port " + std::to_string(m_port) +
-                                               "\nListen 127.0.0.1\nTimeout 60\nLogFile \"" +
-                                               testsupport::hostPath(m_log) +
-                                               "\"\nLogLevel Info\nMaxClients 20\n");
-            testsupport::writeFile(m_log, "");
-            m_process = std::make_unique<testsupport::ChildProcess>(
-                std::vector<std::string>{"tinyproxy", "-d", "-c", testsupport::hostPath(config)});
-            while (m_process->running() &&
-                   readFile(m_log).find("Accepting connections") == std::string::npos) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            }
-            if (!m_process->running()) {
-                m_process.reset();
-            }
+// tinyproxy (it takes no port 0: random ports until one is free), logging
+// every request it forwards into `log`; false when none started.
+bool startProxy(const std::string& log, int& port, std::unique_ptr<ChildProcess>& proxy) {
+    std::mt19937 random(std::random_device{}());
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        port = std::uniform_int_distribution<int>(20000, 60000)(random);
+        testsupport::writeFile(log + ".conf", "Port " + std::to_string(port) +
+                                                  "\nListen 127.0.0.1\nLogLevel Info\nLogFile \"" +
+                                                  testsupport::hostPath(log) + "\"\n");
+        testsupport::writeFile(log, "");
+        proxy = std::make_unique<ChildProcess>(std::vector<std::string>{
+            "tinyproxy", "-d", "-c", testsupport::hostPath(log + ".conf")});
+        while (proxy->running() &&
+               readFile(log).find("Accepting connections") == std::string::npos) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        if (proxy->running()) {
+            return true;
         }
     }
-    bool started() const { return m_process != nullptr; }
-    std::string address() const { return "127.0.0.1:" + std::to_string(m_port); }
-    // The request lines it forwarded ("GET http://...").
-    std::vector<std::string> requests() const {
-        std::vector<std::string> lines;
-        std::string log = readFile(m_log);
-        for (size_t at = log.find("]: Request ("); at != std::string::npos;
-             at = log.find("]: Request (", at + 1)) {
-            size_t start = log.find("): ", at) + 3;
-            lines.push_back(log.substr(start, log.find('\n', start) - start));
-        }
-        return lines;
-    }
-
-  private:
-    std::string m_log;
-    int m_port = 0;
-    std::unique_ptr<testsupport::ChildProcess> m_process;
-};
+    return false;
+}
 
 // Behind the system's proxy every request goes through it: the questions,
 // the events and the package; an address its bypass list names goes direct.
-void SilentInstall::installBehindProxy(bool bypass) {
+TEST_F(SilentInstall, GoesThroughTheSystemProxyUnlessItsBypassListSaysOtherwise) {
     BackendProcess backend(env.root, package(), kTestPort);
     ASSERT_TRUE(backend.ready());
-    ForwardProxy proxy(env.root);
-    ASSERT_TRUE(proxy.started());
-    testsupport::setSystemProxy(proxy.address(), bypass);
-    ASSERT_EQ(runInstaller({"dev"}), 0) << errorLine();
-    EXPECT_EQ(backend.eventNames().size(), 4u);
-    std::vector<std::string> seen = proxy.requests();
-    std::string server = "http://127.0.0.1:" + std::to_string(kTestPort);
-    std::vector<std::string> expected = {"GET " + server + "/v1/app/client/getInstallInfo",
-                                         "GET " + server + "/v1/app/client/getApkChannel",
-                                         "POST " + server + "/v1/app/operationLog/saveLog",
-                                         "GET " + server + "/client/win/mainprogram/"};
-    for (const std::string& request : expected) {
-        bool proxied = std::any_of(seen.begin(), seen.end(), [&](const std::string& line) {
-            return line.rfind(request, 0) == 0;
-        });
-        EXPECT_EQ(proxied, !bypass) << request;
+    for (bool bypass : {false, true}) {
+        std::string log = env.root + (bypass ? "/direct.log" : "/proxied.log");
+        int port = 0;
+        std::unique_ptr<ChildProcess> proxy;
+        ASSERT_TRUE(startProxy(log, port, proxy));
+        testsupport::setSystemProxy("127.0.0.1:" + std::to_string(port), bypass);
+        ASSERT_EQ(runInstaller({"--dir=" + env.root + (bypass ? "/b" : "/a"), "dev"}), 0)
+            << errorLine();
+        ASSERT_TRUE(platform::registryDelete(kKey, "DisplayPath"));
+        std::string seen = readFile(log);
+        for (const char* path :
+             {"GET /v1/app/client/getInstallInfo", "GET /v1/app/client/getApkChannel",
+              "POST /v1/app/operationLog/saveLog", "GET /client/win/mainprogram/"}) {
+            std::string request =
+                std::string(path).insert(path[0] == 'G' ? 4 : 5, "http://127.0.0.1:18080");
+            EXPECT_EQ(seen.find("): " + request) != std::string::npos, !bypass) << request;
+        }
     }
-}
-
-TEST_F(SilentInstall, GoesThroughTheSystemProxy) {
-    installBehindProxy(false);
-}
-
-TEST_F(SilentInstall, GoesDirectToAnAddressTheProxyBypasses) {
-    installBehindProxy(true);
+    EXPECT_EQ(backend.eventNames().size(), 8u);
 }
 
 TEST_F(SilentInstall, FailuresExitNonZeroWithAReasonAndRegisterNothing) {

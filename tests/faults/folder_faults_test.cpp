@@ -82,6 +82,13 @@ class FolderCase : public testsupport::IsolatedTest,
     std::string smallDisk;  // the folder a SmallDisk row mounted
 };
 
+std::function<void(FolderCase&)> heldFor(const char* milliseconds) {
+    return [milliseconds](FolderCase& t) {
+        t.earlierProduct();
+        t.make(Hostile::HeldOpen, t.product + "/hobnarAudio.exe", milliseconds);
+    };
+}
+
 const FolderRow kRows[] = {
     {"LinksPlantedInTheFolderAreReplacedNotFollowed", Served::Product, InstallFailure::None,
      [](FolderCase& t) {
@@ -161,16 +168,8 @@ const FolderRow kRows[] = {
      [](FolderCase& t) { t.make(Hostile::Link, t.product + "/resources", t.outside); }},
     // A scanner holding the earlier program a moment is waited for; one that
     // holds it past the wait leaves the earlier product as it was.
-    {"AFileHeldForAMomentIsWaitedFor", Served::Product, InstallFailure::None,
-     [](FolderCase& t) {
-         t.earlierProduct();
-         t.make(Hostile::HeldOpen, t.product + "/hobnarAudio.exe", "1500");
-     }},
-    {"AFileHeldPastTheWaitIsBusy", Served::Product, InstallFailure::ProductBusy,
-     [](FolderCase& t) {
-         t.earlierProduct();
-         t.make(Hostile::HeldOpen, t.product + "/hobnarAudio.exe", "8000");
-     }},
+    {"AFileHeldForAMomentIsWaitedFor", Served::Product, InstallFailure::None, heldFor("1500")},
+    {"AFileHeldPastTheWaitIsBusy", Served::Product, InstallFailure::ProductBusy, heldFor("8000")},
     {"ALockedRegistryStoreCostsOneWait", Served::Product, InstallFailure::RegistrationFailed,
      [](FolderCase& t) {
          testsupport::setEnv("HOBNAR_REGISTRY_BUSY_MS", "700");

@@ -179,13 +179,10 @@ Capture::Capture(const Geometry& area) : m_scale(area.scale) {
     }
 }
 
-Rgb Capture::at(int x, int y) const {
-    return atDevice(static_cast<int>(std::lround(x * m_scale)),
-                    static_cast<int>(std::lround(y * m_scale)));
-}
-
-Rgb Capture::atDevice(int x, int y) const {
+Rgb Capture::at(int skinX, int skinY) const {
     const GdkPixbuf* image = m_pixels.get();
+    int x = static_cast<int>(std::lround(skinX * m_scale));
+    int y = static_cast<int>(std::lround(skinY * m_scale));
     if (!image || x < 0 || y < 0 || x >= gdk_pixbuf_get_width(image) ||
         y >= gdk_pixbuf_get_height(image)) {
         return Rgb{-1, -1, -1};

@@ -91,8 +91,7 @@ struct Rgb {
 class Capture {
   public:
     explicit Capture(const Geometry& area);
-    Rgb at(int x, int y) const;        // {-1, -1, -1} outside or without a capture
-    Rgb atDevice(int x, int y) const;  // at a device pixel of the capture
+    Rgb at(int x, int y) const;  // {-1, -1, -1} outside or without a capture
     bool save(const std::string& pngPath) const;
 
   private:

@@ -34,31 +34,24 @@ void setEnv(const char* name, const char* value) {
     _putenv_s(name, value ? value : "");
 }
 
-// The binary form Windows' settings page writes (and Wine reads): version,
-// counter, flags (1 direct, 2 proxy), then the proxy, the bypass list and the
-// PAC address, each a length and its bytes.  "<-loopback>" proxies loopback
+// The binary form Windows' settings page writes (and Wine reads), its
+// numbers little-endian as this machine's: version, counter, flags (1 direct,
+// 2 proxy), then the proxy, the bypass list and the PAC address, each a
+// length and its bytes.  "<-loopback>" proxies loopback
 // addresses too, which Windows otherwise never sends to a proxy.
 void setSystemProxy(const std::string& hostPort, bool bypassLoopback) {
     std::string bypass = bypassLoopback ? "<local>" : "<-loopback>";
-    std::string value;
-    auto addWord = [&value](std::uint32_t word) {
-        for (int i = 0; i < 4; ++i) {
-            value += static_cast<char>((word >> (8 * i)) & 0xFF);
-        }
-    };
-    addWord(0x46);
-    addWord(1);
-    addWord(3);
-    for (const std::string& part : {hostPort, bypass, std::string()}) {
-        addWord(static_cast<std::uint32_t>(part.size()));
-        value += part;
-    }
-    value += std::string(32, '\0');
+    std::vector<std::uint32_t> words = {0x46, 1, 3, static_cast<std::uint32_t>(hostPort.size())};
+    std::string value(reinterpret_cast<const char*>(words.data()), 16);
+    value += hostPort;
+    words = {static_cast<std::uint32_t>(bypass.size())};
+    value += std::string(reinterpret_cast<const char*>(words.data()), 4) + bypass;
+    value += std::string(36, '\0');  // no PAC address, and what Windows leaves after it
     HKEY key = nullptr;
-    const wchar_t* path =
-        L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                              nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER,
+                              L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet "
+                              L"Settings\\Connections",
+                              0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     EXPECT_EQ(RegSetValueExW(key, L"DefaultConnectionSettings", 0, REG_BINARY,
                              reinterpret_cast<const BYTE*>(value.data()),
