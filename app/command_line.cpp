@@ -1,6 +1,5 @@
 #include "app/command_line.h"
 
-#include <filesystem>
 #include <system_error>
 
 #include "backend/version.h"
@@ -111,12 +110,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     return line;
 }
 
+// "a/../b" is recorded as the folder it names.
 std::string absoluteFolder(const std::string& folder) {
-    std::error_code error;
-    std::filesystem::path absolute =
-        std::filesystem::absolute(std::filesystem::u8path(folder), error);
-    // "a/../b" is recorded as the folder it names.
-    return error ? folder : absolute.lexically_normal().u8string();
+    return platform::absolutePath(folder);
 }
 
 std::string usageText() {

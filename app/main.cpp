@@ -1,5 +1,3 @@
-#include <iostream>
-
 #include "app/command_line.h"
 #include "app/silent.h"
 #include "app/startup.h"
@@ -14,11 +12,11 @@ const char* const kPackageSigningKey = HOBNAR_PACKAGE_SIGNING_KEY;
 
 int run(const CommandLine& line) {
     if (line.help) {
-        std::cout << usageText();
+        platform::printText(usageText());
         return 0;
     }
     if (line.version) {
-        std::cout << versionText();
+        platform::printText(versionText());
         return 0;
     }
     if (line.silent) {
@@ -42,7 +40,7 @@ int main(int argc, char** argv) {
     }
     if (!line.error.empty()) {
         std::string said = "hobnar-setup: " + line.error + " (see --help)";
-        std::cerr << said << std::endl;
+        platform::printErrorLine(said);
         platform::writeLogLine(said);
         platform::writeLogLine("exit code " + std::to_string(kExitUsage));
         return kExitUsage;

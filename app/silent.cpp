@@ -1,7 +1,5 @@
 #include "app/silent.h"
 
-#include <iostream>
-#include <sstream>
 #include <utility>
 
 #include "app/startup.h"
@@ -17,7 +15,7 @@ using context::InstallerContext;
 using install::InstallFailure;
 
 int fail(int status, const std::string& reason) {
-    std::cerr << "hobnar-setup: " << reason << std::endl;
+    platform::printErrorLine("hobnar-setup: " + reason);
     platform::debugLog(reason);
     return status;
 }
@@ -30,21 +28,19 @@ class ConsoleObserver : public install::InstallObserver {
     explicit ConsoleObserver(std::string productFolder)
         : m_productFolder(std::move(productFolder)) {}
     void onProgress(int percent, double bytesPerSecond) override {
-        std::ostringstream line;
-        line << "已下载：" << percent << "%"
-             << " 下载速度：" << bytesPerSecond / 1024.0 << "kb/s";
-        say(line.str());
+        say("已下载：" + std::to_string(percent) + "% 下载速度：" +
+            platform::formatNumber("%g", bytesPerSecond / 1024.0) + "kb/s");
     }
     void onEntryUnpacked(const std::string& name) override { say(name); }
     void onFinished() override { say("installed: " + platform::singleLine(m_productFolder)); }
     void onFailed(const install::InstallOutcome& outcome) override {
-        std::cerr << "hobnar-setup: " << install::failureReason(outcome) << std::endl;
+        platform::printErrorLine("hobnar-setup: " + install::failureReason(outcome));
     }
     // The run itself logs its steps and its end.
 
   private:
     static void say(const std::string& line) {
-        std::cout << line << std::endl;
+        platform::printLine(line);
         platform::writeLogLine(line);
     }
     std::string m_productFolder;
@@ -75,9 +71,9 @@ int installWhenAnnounced(InstallerContext& context, const CommandLine& line,
     run.startInstall();
     context.reportEvent(1, "pc_click_install");
     context.reportEvent(1, "pc_Installing");
-    std::cout << "installing " << platform::singleLine(package.get().url) << " ("
-              << context.packageSizeText << ") into " << platform::singleLine(plan.productFolder)
-              << std::endl;
+    platform::printLine("installing " + platform::singleLine(package.get().url) + " (" +
+                        context.packageSizeText + ") into " +
+                        platform::singleLine(plan.productFolder));
     return install::exitStatusOf(run.run().failure);
 }
 
@@ -89,7 +85,7 @@ int runSilentInstall(const CommandLine& line, const std::string& signingKey) {
     std::string installed = context.installedProductPath();
     if (!installed.empty()) {
         std::string said = "already installed: " + platform::singleLine(installed);
-        std::cout << said << std::endl;
+        platform::printLine(said);
         platform::writeLogLine(said);
         return kExitInstalled;
     }

@@ -1,15 +1,15 @@
 #include "app/startup.h"
 
-#include <filesystem>
-#include <fstream>
-#include <iostream>
-
 #include "app/silent.h"
 #include "backend/backend.h"
 #include "context/installer_context.h"
 #include "duilib/UIlib.h"
 #include "platform/platform.h"
 #include "ui/frame_window.h"
+
+// The skin compiled into the program (skin/CMakeLists.txt).
+extern const DuiLib::CPaintManagerUI::BuiltInResource kBuiltInSkin[];
+extern const std::size_t kBuiltInSkinCount;
 
 namespace app {
 
@@ -40,8 +40,7 @@ std::string stateFolder() {
     std::string folder = context::stateFolderPath();
     if (!folder.empty() && !platform::fileExists(folder)) {
         // A fresh account may lack the parents too, so create them all.
-        std::error_code ignored;
-        std::filesystem::create_directories(std::filesystem::u8path(folder), ignored);
+        platform::makeFolders(folder);
         platform::debugLog("该文件夹不存在，已自动创建");
     }
     return folder;
@@ -53,9 +52,7 @@ std::string extractPromoteId(const std::string& argumentText) {
     std::string id = promotionIdFrom(argumentText);
     std::string folder = stateFolder();
     if (!folder.empty()) {
-        std::ofstream out(std::filesystem::u8path(folder + platform::kPathSep + "bdviddata"),
-                          std::ios::binary | std::ios::trunc);
-        out << id;
+        platform::writeFileText(folder + platform::kPathSep + "bdviddata", id);
     }
     return id;
 }
@@ -78,7 +75,10 @@ namespace {
 bool runMainWindow() {
     DuiLib::CPaintManagerUI::SetInstance(nullptr);
     std::string programFolder = DuiLib::CPaintManagerUI::GetInstancePath().GetData();
+    // A skin folder beside the program (a designer's, a customised build's)
+    // wins; without one, a program downloaded alone has its own.
     DuiLib::CPaintManagerUI::SetResourcePath(skinFolderFor(programFolder).c_str());
+    DuiLib::CPaintManagerUI::SetBuiltInResources(kBuiltInSkin, kBuiltInSkinCount);
     // The window deletes itself after its last message.
     auto* window = new ui::CFrameWindowWnd();
     if (!window->Create(nullptr, ui::kMainWindowTitle, ui::kMainWindowStyle, ui::kMainWindowExStyle,
@@ -105,9 +105,9 @@ int runInstaller(const std::string& argumentText, const std::string& signingKey)
     // Without a display the window would run unseen for ever; say so before
     // anything reaches the backend.
     if (DuiLib::IsNullBackend()) {
-        std::cerr << "hobnar-setup: there is no display to show the installer on; "
-                     "--silent installs without one"
-                  << std::endl;
+        platform::printErrorLine(
+            "hobnar-setup: there is no display to show the installer on; --silent installs "
+            "without one");
         return kExitNoDisplay;
     }
     int init = backend::initializeHttp();
@@ -121,9 +121,9 @@ int runInstaller(const std::string& argumentText, const std::string& signingKey)
     bool shown = runMainWindow();
     context.finishRequests(std::chrono::steady_clock::now() + kSendingTimeAtClose);
     if (!shown) {
-        std::cerr << "hobnar-setup: the installer window could not be created; "
-                     "--silent installs without one"
-                  << std::endl;
+        platform::printErrorLine(
+            "hobnar-setup: the installer window could not be created; --silent installs "
+            "without one");
         return kExitNoDisplay;
     }
     return 0;

@@ -2,8 +2,6 @@
 // and header list, released before returning.
 #include <curl/curl.h>
 
-#include <iostream>
-
 #include "backend/backend.h"
 #include "backend/curl_limits.h"
 #include "platform/platform.h"
@@ -132,7 +130,8 @@ std::string postJson(const std::string& promoteId, const std::string& url, const
     setReplyLimits(curl, url, reply, abandon);
     CURLcode res = curl_easy_perform(curl);
     if (res != CURLE_OK) {
-        std::cerr << "curl_easy_perform() failed: " << curl_easy_strerror(res) << "\n";
+        platform::printErrorLine(std::string("curl_easy_perform() failed: ") +
+                                 curl_easy_strerror(res));
     }
     platform::debugLog("res data:" + loggedReply(reply.text));
     return reply.text;
@@ -149,7 +148,7 @@ std::string httpGet(const std::string& promoteId, const std::string& url,
     }
     transfer.addHeader(promoteIdHeader(promoteId));
     transfer.useHeaders();
-    std::cout << "serverUrl:" << platform::singleLine(url) << std::endl;
+    platform::printLine("serverUrl:" + platform::singleLine(url));
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_HEADER, 0L);
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);

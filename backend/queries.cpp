@@ -2,13 +2,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <iomanip>
-#include <locale>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "backend/backend.h"
 #include "backend/version.h"
+#include "platform/platform.h"
 
 namespace backend {
 namespace {
@@ -128,10 +126,7 @@ std::string formatSize(std::string text) {
         value *= 1.0 / 1024;
         unit = "GB";
     }
-    std::ostringstream out;
-    out.imbue(std::locale::classic());
-    out << std::fixed << std::setprecision(2) << value << unit;
-    return out.str();
+    return platform::formatNumber("%.2f", value) + unit;
 }
 
 std::string sizeFromReply(const std::string& reply) {

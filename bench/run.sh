@@ -10,7 +10,8 @@
 # (bytes transferred), extraction (engine vs unrar x, or rar x when unrar is
 # not installed), start-up until the window is mapped (Xvfb) with a backend
 # that answers, one that never answers and none listening, peak resident
-# memory of an unattended install, stripped program size.
+# memory of an unattended install, stripped program size, and the size of
+# the one Windows program when build-win32 has made it.
 #
 # Environment: HOBNAR_BENCH_BUILD (build folder, default build-bench),
 # BENCH_RUNS (download and extraction runs each, default 5),
@@ -427,6 +428,10 @@ row_size() {
   strip "$work/hobnar-setup.stripped"
   size_bytes=$(stat -c %s "$work/hobnar-setup.stripped")
   size_unstripped=$(stat -c %s "$setup")
+  # The Windows program people download, when the Windows build has made it.
+  local shipped
+  shipped=$(ls "$here"/build-win32/shipped/hobnar-setup-*.exe 2>/dev/null | head -n 1)
+  win_bytes=$([ -n "$shipped" ] && stat -c %s "$shipped" || echo 0)
 }
 
 # ---- run ------------------------------------------------------------------------------
@@ -486,6 +491,7 @@ load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)
 $(startup_table_rows)
 | peak RSS, unattended install (GNU time) | $((mem_big_kib / 1024)) MiB ($mem_big_kib KiB) | tiny package: $((mem_tiny_kib / 1024)) MiB | $((mem_big_kib / 1024)) MiB | < 32 MiB | $(verdict "$mem_big_kib" 32767) |
 | stripped hobnar-setup | $(mib "$size_bytes") ($size_bytes bytes) | unstripped $(mib "$size_unstripped") | $(mib "$size_bytes") | < 2 MiB | $(verdict "$size_bytes" 2097151) |
+| hobnar-setup-2.0.1.exe, the one Windows file (build-win32/shipped; 0: not built) | $win_bytes bytes | | $win_bytes bytes | <= 1,500,000 bytes | $(verdict "$win_bytes" 1500000) |
 
 Wall times are whole processes started by this script; the engine's own time
 inside the bench program (context already built): download ${dl_engine_inner} s,

@@ -38,6 +38,6 @@ function(hobnar_delay_loaded name)
   add_dependencies(hobnar_delay_${name} hobnar_delay_${name}_lib)
 endfunction()
 
-foreach(dll bcrypt crypt32 netapi32 winhttp)
+foreach(dll bcrypt crypt32 netapi32 powrprof winhttp)
   hobnar_delay_loaded(${dll})
 endforeach()

@@ -5,9 +5,14 @@ function(hobnar_warnings target)
                                            -Wno-sign-conversion -Werror)
 endfunction()
 
-# One static library per subsystem folder.
+# One static library per subsystem folder.  The Windows program is
+# downloaded before anything else happens, so there its code is optimised
+# for size (the work it does waits on the network and the disk).
 function(hobnar_library name)
   add_library(${name} STATIC ${ARGN})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
   hobnar_warnings(${name})
+  if(WIN32)
+    target_compile_options(${name} PRIVATE -Os)
+  endif()
 endfunction()

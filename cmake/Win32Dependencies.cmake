@@ -48,6 +48,15 @@ ExternalProject_Add(hobnar_curl_build
     -DBUILD_SHARED_LIBS=OFF -DBUILD_CURL_EXE=OFF -DBUILD_TESTING=OFF -DENABLE_MANUAL=OFF
     -DCURL_USE_LIBPSL=OFF -DCURL_USE_LIBSSH2=OFF -DUSE_LIBIDN2=OFF -DUSE_WIN32_IDN=ON
     -DCURL_ZLIB=OFF -DENABLE_UNICODE=ON -DPICKY_COMPILER=OFF
+    # Small: optimised for size, no unwind tables (C code: no exception passes
+    # through it, our callbacks catch theirs), and without what the installer never asks
+    # for (cookies, alt-svc, HSTS, forms, DNS over HTTPS, .netrc, digest and
+    # NTLM authentication, the --libcurl code writer).
+    "-DCMAKE_C_FLAGS=-Os -ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables"
+    -DCURL_DISABLE_COOKIES=ON -DCURL_DISABLE_ALTSVC=ON -DCURL_DISABLE_HSTS=ON
+    -DCURL_DISABLE_MIME=ON -DCURL_DISABLE_DOH=ON -DCURL_DISABLE_NETRC=ON
+    -DCURL_DISABLE_CRYPTO_AUTH=ON -DCURL_DISABLE_NTLM=ON -DCURL_DISABLE_GETOPTIONS=ON
+    -DCURL_DISABLE_LIBCURL_OPTION=ON
   BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> -j2
   INSTALL_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target install -j2
   BUILD_BYPRODUCTS "${HOBNAR_CURL_PREFIX}/lib/libcurl.a"
@@ -65,11 +74,14 @@ add_dependencies(CURL::libcurl hobnar_curl_build)
 
 include(${CMAKE_CURRENT_LIST_DIR}/DelayLoad.cmake)
 
-# ---- UnRAR: the documented DLL interface, as unrar.dll ----------------------
+# ---- UnRAR: the documented DLL interface, linked into the program ---------
 # The file list is the one of UnRAR's own Windows DLL project (isnt.cpp
 # included, which the Unix makefile leaves out).  MinGW's headers are
 # lower-case, so PowrProf.h and Wbemidl.h are forwarded, and _bstr_t needs
-# _com_util::ConvertStringToBSTR, which no MinGW library provides.
+# _com_util::ConvertStringToBSTR, which no MinGW library provides.  Compiled
+# once: hobnar_unrar, the static library the installer links (one file to
+# download, nothing to load by name), and unrar.dll of the same objects, a
+# real DLL for the tests of the platform layer's library loading.
 hobnar_debian_source(HOBNAR_UNRAR_SOURCE unrar-nonfree)
 set(HOBNAR_UNRAR_FILES
   archive arcread blake2s cmddata consio crc crypt dll encname errhnd extinfo extract
@@ -78,20 +90,30 @@ set(HOBNAR_UNRAR_FILES
   smallfn strfn strlist system threadpool timefn ui unicode unpack volume)
 list(TRANSFORM HOBNAR_UNRAR_FILES PREPEND "${HOBNAR_UNRAR_SOURCE}/")
 list(TRANSFORM HOBNAR_UNRAR_FILES APPEND ".cpp")
-add_library(unrar SHARED ${HOBNAR_UNRAR_FILES} "${HOBNAR_UNRAR_SOURCE}/dll.def"
-                         "${PROJECT_SOURCE_DIR}/cmake/win32/unrar_com_util.cpp")
-target_compile_definitions(unrar PRIVATE RARDLL UNRAR SILENT UNICODE _UNICODE)
-target_include_directories(unrar PRIVATE "${PROJECT_SOURCE_DIR}/cmake/win32/unrar-include")
-target_compile_options(unrar PRIVATE -w)
+add_library(hobnar_unrar_objects OBJECT ${HOBNAR_UNRAR_FILES}
+                                        "${PROJECT_SOURCE_DIR}/cmake/win32/unrar_com_util.cpp")
+target_compile_definitions(hobnar_unrar_objects PRIVATE RARDLL UNRAR SILENT UNICODE _UNICODE)
+target_include_directories(hobnar_unrar_objects PRIVATE
+                           "${PROJECT_SOURCE_DIR}/cmake/win32/unrar-include")
+target_compile_options(hobnar_unrar_objects PRIVATE -w -Os)
+# powrprof is no KnownDLL: loaded at its first call, if ever (cmake/DelayLoad.cmake).
+set(HOBNAR_UNRAR_SYSTEM_LIBRARIES hobnar_delay_powrprof shlwapi ole32 oleaut32 wbemuuid)
+add_library(hobnar_unrar STATIC $<TARGET_OBJECTS:hobnar_unrar_objects>)
+target_link_libraries(hobnar_unrar INTERFACE ${HOBNAR_UNRAR_SYSTEM_LIBRARIES})
+add_library(unrar SHARED $<TARGET_OBJECTS:hobnar_unrar_objects> "${HOBNAR_UNRAR_SOURCE}/dll.def")
 # The exports keep the undecorated names of dll.def (RAROpenArchiveEx, not
 # RAROpenArchiveEx@4), the names a caller asks GetProcAddress for.
 target_link_options(unrar PRIVATE -Wl,--enable-stdcall-fixup -Wl,--kill-at)
-target_link_libraries(unrar PRIVATE powrprof shlwapi ole32 oleaut32 wbemuuid)
+target_link_libraries(unrar PRIVATE ${HOBNAR_UNRAR_SYSTEM_LIBRARIES})
 set_target_properties(unrar PROPERTIES PREFIX "" OUTPUT_NAME unrar)
 
 # ---- pugixml: one source file ------------------------------------------------
 hobnar_debian_source(HOBNAR_PUGIXML_SOURCE pugixml)
 add_library(hobnar_pugixml STATIC "${HOBNAR_PUGIXML_SOURCE}/src/pugixml.cpp")
+# The layouts are read from memory by walking the tree: no XPath, no
+# iostreams (which bring the whole of the C++ locale library), optimised for size.
+target_compile_definitions(hobnar_pugixml PUBLIC PUGIXML_NO_XPATH PUGIXML_NO_STL)
+target_compile_options(hobnar_pugixml PRIVATE -Os)
 target_include_directories(hobnar_pugixml SYSTEM PUBLIC "${HOBNAR_PUGIXML_SOURCE}/src")
 add_library(pugixml::pugixml ALIAS hobnar_pugixml)
 
@@ -115,7 +137,8 @@ target_include_directories(hobnar_sodium SYSTEM PUBLIC "${HOBNAR_SODIUM_INCLUDE}
                                          PRIVATE "${HOBNAR_SODIUM_INCLUDE}/sodium")
 target_compile_definitions(hobnar_sodium PUBLIC SODIUM_STATIC
                                          PRIVATE CONFIGURED=1 NATIVE_LITTLE_ENDIAN=1)
-target_compile_options(hobnar_sodium PRIVATE -w)
+# C: no exception passes through it, so it needs no unwind tables.
+target_compile_options(hobnar_sodium PRIVATE -w -fno-asynchronous-unwind-tables)
 target_link_libraries(hobnar_sodium PUBLIC advapi32)
 add_library(libsodium::libsodium ALIAS hobnar_sodium)
 

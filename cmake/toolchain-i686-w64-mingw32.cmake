@@ -13,8 +13,13 @@ set(CMAKE_CXX_COMPILER ${HOBNAR_MINGW_TRIPLE}-g++-posix)
 set(CMAKE_RC_COMPILER ${HOBNAR_MINGW_TRIPLE}-windres)
 set(CMAKE_AR ${HOBNAR_MINGW_TRIPLE}-ar CACHE FILEPATH "Archiver")
 set(CMAKE_RANLIB ${HOBNAR_MINGW_TRIPLE}-ranlib CACHE FILEPATH "Archive indexer")
+set(CMAKE_STRIP ${HOBNAR_MINGW_TRIPLE}-strip CACHE FILEPATH "Symbol stripper")
 
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# Every function and datum in a section of its own, so that the linker drops
+# what nothing calls (the program is downloaded: its size matters).
+set(CMAKE_C_FLAGS_INIT "-ffunction-sections -fdata-sections")
+set(CMAKE_CXX_FLAGS_INIT "-ffunction-sections -fdata-sections")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -Wl,--gc-sections")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
 

@@ -1,7 +1,5 @@
 #include "context/installer_context.h"
 
-#include <filesystem>
-#include <fstream>
 #include <new>
 
 #include "backend/sender.h"
@@ -15,6 +13,8 @@ using platform::readRegistryString;
 using platform::writeRegistryString;
 
 const char* const kProductRegistryKey = "SOFTWARE\\ZorozAvuzado";
+// paramdata is one line of a few fields; a larger file is not ours to read whole.
+constexpr std::size_t kLongestParamData = 64 * 1024;
 
 std::string stateFolderPath() {
     std::string localAppData = platform::localAppDataDir();
@@ -116,8 +116,7 @@ void InstallerContext::writeParamData() {
     if (paramDataPath.empty()) {
         return;
     }
-    std::ofstream out(std::filesystem::u8path(paramDataPath), std::ios::binary | std::ios::trunc);
-    out << paramDataLine();
+    platform::writeFileText(paramDataPath, paramDataLine());
 }
 
 std::string pcIdFromParamDataWord(const std::string& word) {
@@ -142,12 +141,14 @@ std::string InstallerContext::readPcIdFromParamData() {
     if (paramDataPath.empty()) {
         return {};
     }
-    std::ifstream in(std::filesystem::u8path(paramDataPath), std::ios::binary);
-    std::string word;
-    if (!in || !(in >> word)) {
+    // Its first word, as the line was written.
+    std::string text = platform::readFileText(paramDataPath, kLongestParamData);
+    size_t start = text.find_first_not_of(" \t\r\n\v\f");
+    if (start == std::string::npos) {
         return {};
     }
-    return pcIdFromParamDataWord(word);
+    return pcIdFromParamDataWord(
+        text.substr(start, text.find_first_of(" \t\r\n\v\f", start) - start));
 }
 
 }  // namespace context

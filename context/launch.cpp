@@ -1,6 +1,5 @@
 // Start-up decisions: which servers this run talks to, what it records about
 // its launch, and whether the product is already installed.
-#include <filesystem>
 #include <system_error>
 
 #include "backend/version.h"
@@ -45,8 +44,10 @@ std::string InstallerContext::installedProductPath() {
     }
     // Only a program file counts: a folder of that name opens as a stream on
     // some systems, but nothing can be started from it.
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(std::filesystem::u8path(path), error)) {
+    platform::FileHandle program = platform::openFileForReading(path);
+    bool found = program.isOpen();
+    platform::closeFile(program);
+    if (!found) {
         return {};
     }
     return path;

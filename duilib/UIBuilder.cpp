@@ -121,15 +121,12 @@ bool loadDocument(const char* xml, pugi::xml_document& doc) {
     if (text[0] == '<') {
         parsed = doc.load_string(xml);
     } else {
-        // Read through the platform layer, which takes UTF-8 paths on every system.
         where = attr::resourceFile(xml, CPaintManagerUI::GetResourcePath().str());
-        platform::FileHandle file = platform::openFileForReading(where);
-        if (!file.isOpen()) {
+        std::string content;
+        if (!CPaintManagerUI::ReadResource(xml, kLargestLayout, content)) {
             platform::debugOutput("duilib: cannot open " + where);
             return false;
         }
-        std::string content = platform::readAll(file, kLargestLayout);
-        platform::closeFile(file);
         parsed = doc.load_buffer(content.data(), content.size());
     }
     if (!parsed) {

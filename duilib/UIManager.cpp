@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "duilib/attributes.h"
 #include "duilib/render.h"
 #include "duilib/window_layer.h"
 #include "platform/platform.h"
@@ -12,6 +13,8 @@ namespace {
 
 HINSTANCE g_instance = nullptr;
 CDuiString g_resourcePath;
+const CPaintManagerUI::BuiltInResource* g_builtIn = nullptr;
+std::size_t g_builtInCount = 0;
 
 bool contains(const RECT& rc, POINT pt) {
     return pt.x >= rc.left && pt.x < rc.right && pt.y >= rc.top && pt.y < rc.bottom;
@@ -348,6 +351,30 @@ void CPaintManagerUI::SetResourcePath(const char* path) {
 
 CDuiString CPaintManagerUI::GetResourcePath() {
     return g_resourcePath;
+}
+
+void CPaintManagerUI::SetBuiltInResources(const BuiltInResource* table, std::size_t count) {
+    g_builtIn = table;
+    g_builtInCount = table ? count : 0;
+    clearImageCache();
+}
+
+bool CPaintManagerUI::ReadResource(const std::string& name, std::size_t limit, std::string& bytes) {
+    platform::FileHandle file =
+        platform::openFileForReading(attr::resourceFile(name, g_resourcePath.str()));
+    if (file.isOpen()) {
+        // One byte more than allowed tells a file that is too large.
+        bytes = platform::readAll(file, limit + 1);
+        platform::closeFile(file);
+        return bytes.size() <= limit;
+    }
+    for (std::size_t i = 0; i < g_builtInCount; ++i) {
+        if (name == g_builtIn[i].name && g_builtIn[i].size <= limit) {
+            bytes.assign(reinterpret_cast<const char*>(g_builtIn[i].data), g_builtIn[i].size);
+            return true;
+        }
+    }
+    return false;
 }
 
 int CPaintManagerUI::MessageLoop() {

@@ -8,6 +8,8 @@
 // tree with itself; notifiers are not owned.
 #pragma once
 
+#include <cstddef>
+#include <string>
 #include <vector>
 
 #include "duilib/UIControl.h"
@@ -100,6 +102,19 @@ class CPaintManagerUI {
     // is added when missing.
     static void SetResourcePath(const char* path);
     static CDuiString GetResourcePath();
+    // Files the program carries in itself (a built-in skin), each used where
+    // the resource folder has no file of its name.  The table and its bytes
+    // must outlive every window.
+    struct BuiltInResource {
+        const char* name;
+        const unsigned char* data;
+        std::size_t size;
+    };
+    static void SetBuiltInResources(const BuiltInResource* table, std::size_t count);
+    // The bytes of resource `name` (a name in the resource folder, or an
+    // absolute path): the folder's file, else the built-in one of that name.
+    // False when there is neither, or it is larger than `limit` bytes.
+    static bool ReadResource(const std::string& name, std::size_t limit, std::string& bytes);
     // Runs until PostQuitMessage; answers its exit code.
     static int MessageLoop();
 

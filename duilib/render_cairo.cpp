@@ -5,6 +5,7 @@
 #include <pango/pangocairo.h>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 
 #include "duilib/UIManager.h"
@@ -41,13 +42,35 @@ ImageCache& imageCache() {
     return cache;
 }
 
+// Images are a few hundred kilobytes at most.
+constexpr std::size_t kLargestImage = 16 << 20;
+
+struct PngReader {
+    const std::string* bytes;
+    std::size_t offset = 0;
+};
+
+cairo_status_t readPng(void* closure, unsigned char* data, unsigned int length) {
+    auto* reader = static_cast<PngReader*>(closure);
+    if (reader->bytes->size() - reader->offset < length) {
+        return CAIRO_STATUS_READ_ERROR;
+    }
+    std::memcpy(data, reader->bytes->data() + reader->offset, length);
+    reader->offset += length;
+    return CAIRO_STATUS_SUCCESS;
+}
+
 cairo_surface_t* loadImage(const std::string& file) {
     std::string path = attr::resourceFile(file, CPaintManagerUI::GetResourcePath().str());
     auto found = imageCache().find(path);
     if (found != imageCache().end()) {
         return found->second;
     }
-    cairo_surface_t* image = cairo_image_surface_create_from_png(path.c_str());
+    std::string bytes;
+    PngReader reader{&bytes};
+    cairo_surface_t* image = CPaintManagerUI::ReadResource(file, kLargestImage, bytes)
+                                 ? cairo_image_surface_create_from_png_stream(readPng, &reader)
+                                 : cairo_image_surface_create(CAIRO_FORMAT_INVALID, 0, 0);
     if (cairo_surface_status(image) != CAIRO_STATUS_SUCCESS) {
         platform::debugOutput("duilib: cannot read image " + path);
         cairo_surface_destroy(image);

@@ -8,6 +8,8 @@
 
 #include "duilib/render_gdiplus.h"
 
+#include <shlwapi.h>
+
 #include <algorithm>
 #include <cwchar>
 #include <map>
@@ -67,7 +69,7 @@ class GdiplusSession {
     GdiplusSession(const GdiplusSession&) = delete;
     GdiplusSession& operator=(const GdiplusSession&) = delete;
 
-    Gdiplus::Bitmap* image(const std::string& path);
+    Gdiplus::Bitmap* image(const std::string& name);
     Gdiplus::Font* font(int pixelSize, bool bold);
 
     bool started = false;
@@ -98,15 +100,24 @@ GdiplusSession* session() {
     return slot->started ? slot.get() : nullptr;
 }
 
-// Premultiplied in memory: drawn fast, and the file is closed at once.
-Gdiplus::Bitmap* GdiplusSession::image(const std::string& path) {
+// Images are a few hundred kilobytes at most.
+constexpr std::size_t kLargestImage = 16 << 20;
+
+// Premultiplied in memory: drawn fast, and the bytes are let go at once.
+Gdiplus::Bitmap* GdiplusSession::image(const std::string& name) {
+    std::string path = attr::resourceFile(name, CPaintManagerUI::GetResourcePath().str());
     auto found = images.find(path);
     if (found != images.end()) {
         return found->second.get();
     }
     std::unique_ptr<Gdiplus::Bitmap> copy;
-    Gdiplus::Bitmap file(platform::toWide(path).c_str());
-    if (file.GetLastStatus() == Gdiplus::Ok) {
+    std::string bytes;
+    ::IStream* stream = CPaintManagerUI::ReadResource(name, kLargestImage, bytes)
+                            ? ::SHCreateMemStream(reinterpret_cast<const ::BYTE*>(bytes.data()),
+                                                  static_cast<::UINT>(bytes.size()))
+                            : nullptr;
+    Gdiplus::Bitmap file(stream, FALSE);
+    if (stream != nullptr && file.GetLastStatus() == Gdiplus::Ok) {
         INT width = static_cast<INT>(file.GetWidth());
         INT height = static_cast<INT>(file.GetHeight());
         copy = std::make_unique<Gdiplus::Bitmap>(width, height, PixelFormat32bppPARGB);
@@ -115,6 +126,9 @@ Gdiplus::Bitmap* GdiplusSession::image(const std::string& path) {
         if (graphics.DrawImage(&file, 0, 0, width, height) != Gdiplus::Ok) {
             copy.reset();
         }
+    }
+    if (stream != nullptr) {
+        stream->Release();
     }
     if (!copy) {
         platform::debugOutput("duilib: cannot read image " + path);
@@ -268,10 +282,7 @@ void GdiplusRenderContext::strokeRect(const RECT& rc, DWORD argb, double lineWid
 
 bool GdiplusRenderContext::drawImage(const std::string& file, const RECT& rc, double radius) {
     GdiplusSession* gdiplus = session();
-    Gdiplus::Bitmap* image =
-        (file.empty() || !gdiplus)
-            ? nullptr
-            : gdiplus->image(attr::resourceFile(file, CPaintManagerUI::GetResourcePath().str()));
+    Gdiplus::Bitmap* image = (file.empty() || !gdiplus) ? nullptr : gdiplus->image(file);
     if (!image || widthOf(rc) <= 0 || heightOf(rc) <= 0) {
         return false;
     }

@@ -1,4 +1,4 @@
-// Archive extraction through the UnRAR library, loaded by name at run time.
+// Archive extraction through the UnRAR library's documented interface.
 #include <algorithm>
 #include <cctype>
 #include <clocale>
@@ -16,44 +16,15 @@
 namespace install {
 namespace {
 
-struct UnrarLibrary {
-    unrar::OpenArchiveExFn openArchive = nullptr;
-    unrar::CloseArchiveFn closeArchive = nullptr;
-    unrar::ReadHeaderExFn readHeader = nullptr;
-    unrar::ProcessFileWFn processFile = nullptr;
-};
-
-template <typename Function>
-bool resolve(void* library, const char* name, Function& function) {
-    void* address = platform::librarySymbol(library, name);
-    if (address == nullptr) {
-        return false;
-    }
-    std::memcpy(&function, &address, sizeof function);
-    return true;
-}
-
-UnrarLibrary loadUnrarLibrary() {
-    UnrarLibrary api;
-    void* library = platform::loadLibrary(platform::unrarLibraryName());
-    if (library == nullptr || !resolve(library, "RAROpenArchiveEx", api.openArchive) ||
-        !resolve(library, "RARCloseArchive", api.closeArchive) ||
-        !resolve(library, "RARReadHeaderEx", api.readHeader) ||
-        !resolve(library, "RARProcessFileW", api.processFile)) {
-        return UnrarLibrary{};
-    }
-    return api;
-}
-
 // Loaded once per process and never unloaded.  A library that was missing
 // is looked for again next time: it may have been installed meanwhile, and a
 // retry must then find it.
-const UnrarLibrary* unrarLibrary() {
+const unrar::Library* unrarLibrary() {
     static std::mutex mutex;
-    static UnrarLibrary api;
+    static unrar::Library api;
     std::lock_guard<std::mutex> lock(mutex);
     if (api.openArchive == nullptr) {
-        api = loadUnrarLibrary();
+        api = unrar::loadLibrary();
     }
     return api.openArchive != nullptr ? &api : nullptr;
 }
@@ -116,7 +87,7 @@ ExtractStatus statusOfProcessing(int processed, const unrar::HeaderDataEx& heade
     }
 }
 
-ExtractResult extractEntries(const UnrarLibrary& api, void* archive,
+ExtractResult extractEntries(const unrar::Library& api, void* archive,
                              const std::string& productFolder, const EntryCallback& onEntry) {
     ExtractResult result;
     auto header = std::make_unique<unrar::HeaderDataEx>();
@@ -216,7 +187,7 @@ bool isContainedEntryPath(const std::string& name) {
 ExtractResult extractArchive(const std::string& archivePath, const std::string& productFolder,
                              const EntryCallback& onEntry) {
     ExtractResult result;
-    const UnrarLibrary* api = unrarLibrary();
+    const unrar::Library* api = unrarLibrary();
     if (api == nullptr) {
         platform::debugLog("cannot load " + platform::unrarLibraryName());
         result.status = ExtractStatus::LibraryMissing;

@@ -1,8 +1,5 @@
 // Install folder, product folder and the free space shown beside them.
-#include <filesystem>
 #include <future>
-#include <iomanip>
-#include <sstream>
 #include <system_error>
 
 #include "install/install.h"
@@ -56,17 +53,18 @@ namespace {
 // volume a not-yet-created product folder will live on.  Empty when none
 // (an empty or relative name never measures the working folder's volume).
 std::string nearestExistingFolder(const std::string& folder) {
-    std::error_code error;
-    std::filesystem::path candidate = std::filesystem::u8path(folder);
-    while (!candidate.empty()) {
-        if (std::filesystem::exists(candidate, error)) {
-            return candidate.u8string();
+    platform::PathParts parts = platform::pathParts(folder);
+    if (parts.root.empty()) {
+        return {};
+    }
+    for (size_t count = parts.names.size() + 1; count-- > 0;) {
+        std::string candidate = parts.root;
+        for (size_t i = 0; i < count; ++i) {
+            candidate += (i == 0 ? "" : std::string(1, platform::kPathSep)) + parts.names[i];
         }
-        std::filesystem::path parent = candidate.parent_path();
-        if (parent == candidate) {
-            break;
+        if (platform::fileExists(candidate)) {
+            return candidate;
         }
-        candidate = parent;
     }
     return {};
 }
@@ -90,9 +88,7 @@ std::string formatGigabytes(double gigabytes) {
     if (gigabytes < 0) {
         return {};
     }
-    std::ostringstream text;
-    text << std::fixed << std::setprecision(2) << gigabytes << "GB";
-    return text.str();
+    return platform::formatNumber("%.2f", gigabytes) + "GB";
 }
 
 std::string formatFreeSpace(std::string folder) {

@@ -11,7 +11,8 @@ constexpr bool everyReasonOnceInOrder() {
             return false;
         }
     }
-    return std::size(kFailureTexts) == static_cast<size_t>(InstallFailure::SecureConnectionFailed) + 1;
+    return std::size(kFailureTexts) ==
+           static_cast<size_t>(InstallFailure::SecureConnectionFailed) + 1;
 }
 static_assert(everyReasonOnceInOrder(), "kFailureTexts has one row per reason, in enum order");
 

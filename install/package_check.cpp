@@ -7,7 +7,6 @@
 #include <deque>
 #include <functional>
 #include <mutex>
-#include <sstream>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -126,12 +125,9 @@ struct SignatureFile {
 };
 
 bool readSignatureFile(const std::string& text, SignatureFile& file) {
-    std::istringstream lines(text);
-    std::string untrusted, signature, trusted, global;
-    std::getline(lines, untrusted);
-    std::getline(lines, signature);
-    std::getline(lines, trusted);
-    std::getline(lines, global);
+    std::vector<std::string> lines = platform::linesOf(text);
+    lines.resize(std::max<size_t>(lines.size(), 4));
+    std::string untrusted = lines[0], signature = lines[1], trusted = lines[2], global = lines[3];
     for (std::string* line : {&untrusted, &signature, &trusted, &global}) {
         if (!line->empty() && line->back() == '\r') {
             line->pop_back();

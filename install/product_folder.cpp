@@ -1,6 +1,5 @@
 #include "install/product_folder.h"
 
-#include <filesystem>
 #include <system_error>
 
 #include "install/install.h"
@@ -91,11 +90,10 @@ InstallOutcome openOurFolder(const FolderHandle& parent, const std::string& name
 // is not made through); and nobody but us and the system may change it or a
 // folder above it, or what is registered by its path could be redirected.
 InstallOutcome openFolderPath(const std::string& path, FolderHandle& folder) {
-    std::filesystem::path whole = std::filesystem::u8path(path);
-    folder = platform::openFolder(whole.root_path().u8string());
-    for (const std::filesystem::path& part : whole.relative_path()) {
-        std::string name = part.u8string();
-        if (name.empty() || name == "." || !folder.isOpen()) {
+    platform::PathParts parts = platform::pathParts(path);
+    folder = platform::openFolder(parts.root);
+    for (const std::string& name : parts.names) {
+        if (!folder.isOpen()) {
             continue;
         }
         Entry there = platform::entryIn(folder, name);

@@ -1,7 +1,7 @@
 // The parts of the UnRAR library's DLL interface (dll.hpp, RAR_DLL_VERSION 8)
 // that the extraction uses, declared here so that the library can be loaded
-// by name at run time.  Layouts are byte-packed, as the library builds them;
-// wchar_t is the library's own (UTF-32 here, UTF-16 in unrar.dll).
+// by name at run time or linked in, with the same layouts either way.  Layouts are byte-packed, as
+// the library builds them; wchar_t is the library's own (UTF-32 here, UTF-16 in unrar.dll).
 #pragma once
 
 #include <cwchar>
@@ -83,5 +83,18 @@ using OpenArchiveExFn = void*(PLATFORM_LIBRARY_CALL*)(OpenArchiveDataEx*);
 using CloseArchiveFn = int(PLATFORM_LIBRARY_CALL*)(void*);
 using ReadHeaderExFn = int(PLATFORM_LIBRARY_CALL*)(void*, HeaderDataEx*);
 using ProcessFileWFn = int(PLATFORM_LIBRARY_CALL*)(void*, int, wchar_t*, wchar_t*);
+
+struct Library {
+    OpenArchiveExFn openArchive = nullptr;
+    CloseArchiveFn closeArchive = nullptr;
+    ReadHeaderExFn readHeader = nullptr;
+    ProcessFileWFn processFile = nullptr;
+};
+
+// The library's functions; all null when it is not available.  The build
+// chooses how it is found: loaded by name at run time (unrar_loaded.cpp,
+// Linux: the system's libunrar) or linked into the program
+// (unrar_linked.cpp, Windows: one file to download).
+Library loadLibrary();
 
 }  // namespace unrar

@@ -92,4 +92,25 @@ void debugLog(const std::string& message) {
     debugOutput("QvmAudioDownCall: " + message);
 }
 
+namespace {
+
+void writeWhole(std::FILE* stream, const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stream);
+    std::fflush(stream);
+}
+
+}  // namespace
+
+void printText(const std::string& text) {
+    writeWhole(stdout, text);
+}
+
+void printLine(const std::string& line) {
+    writeWhole(stdout, line + "\n");
+}
+
+void printErrorLine(const std::string& line) {
+    writeWhole(stderr, line + "\n");
+}
+
 }  // namespace platform

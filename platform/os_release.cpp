@@ -1,7 +1,6 @@
 // The release name in an os-release file.  A pure function on text, so it is
 // compiled (and tested) on every system, though only the POSIX layer reads
 // such a file.
-#include <sstream>
 #include <string>
 
 #include "platform/platform.h"
@@ -33,9 +32,7 @@ std::string unquoteOsReleaseValue(const std::string& raw) {
 
 std::string parseOsReleaseName(const std::string& osReleaseText) {
     std::string prettyName, name, version;
-    std::istringstream lines(osReleaseText);
-    std::string line;
-    while (std::getline(lines, line)) {
+    for (const std::string& line : linesOf(osReleaseText)) {
         size_t eq = line.find('=');
         if (line.empty() || line[0] == '#' || eq == std::string::npos) {
             continue;

@@ -70,6 +70,11 @@ bool setLogFile(const std::string& path);
 void writeLogLine(const std::string& line);
 // "2026-12-07T04:31:12.345Z".
 std::string logTimestamp(std::chrono::system_clock::time_point when);
+// The program's own output, written at once: `text` as it is on standard
+// output, or a line (a line break added) on standard output or error.
+void printText(const std::string& text);
+void printLine(const std::string& line);
+void printErrorLine(const std::string& line);
 
 // ---- Identity sources ----------------------------------------------------
 // 16 random bytes from the kernel, laid out as an RFC 4122 version 4 UUID
@@ -126,6 +131,29 @@ bool writeRegistryString(const std::string& subKey, const std::string& valueName
 
 // ---- Files -----------------------------------------------------------------
 bool fileExists(const std::string& path);
+
+// A path's root ("/"; on Windows "C:\\", "\\\\server\\share\\" or "\\"; "" for a
+// relative path) and its names in order ("" and "." left out, ".." kept).
+struct PathParts {
+    std::string root;
+    std::vector<std::string> names;
+};
+PathParts pathParts(const std::string& path);
+// `path` made absolute against the working folder, "." and ".." resolved
+// as written (no link followed): "a/../b" is the folder b.  `path` itself
+// when the working folder cannot be read.
+std::string absolutePath(const std::string& path);
+// Makes the folder and its missing parents, for the user's own folders (the
+// state folder); true when a folder is there afterwards.
+bool makeFolders(const std::string& path);
+// One new folder; false when it cannot be made (or is there already).
+bool makeFolder(const std::string& path);
+// A regular file's bytes (at most `limit`), as openFileForReading opens
+// it; empty when it cannot be read.
+std::string readFileText(const std::string& path, std::size_t limit);
+// Replaces a regular file's bytes, as openFileForAppend opens it (made
+// owner-only when missing, never through a link); false on a failure.
+bool writeFileText(const std::string& path, const std::string& bytes);
 
 }  // namespace platform
 
@@ -343,6 +371,12 @@ std::string singleLine(const std::string& text);
 // The text without its control bytes (below 0x20, and 0x7F): what outside
 // text may carry into a request header or a state file.
 std::string withoutControlBytes(const std::string& text);
+// The lines of a text, without their "\n" (a last line break ends the last
+// line; it starts no empty one).
+std::vector<std::string> linesOf(const std::string& text);
+// A number written by printf's `format` ("%.2f", "%g") with "." as its
+// decimal point whatever the C locale says.
+std::string formatNumber(const char* format, double value);
 
 // The file name of a desktop shortcut called `displayName`: a freedesktop
 // entry "<displayName>.desktop" here, a shell link "<displayName>.lnk" on

@@ -1,9 +1,14 @@
 // UTF-8 <-> wchar_t.  wchar_t holds UTF-32 on Linux and UTF-16 on Windows;
 // one implementation serves both so that archive entry names, shortcut paths
 // and window texts convert the same way everywhere.
+#include <algorithm>
+#include <clocale>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -176,6 +181,33 @@ std::string withoutControlBytes(const std::string& text) {
         }
     }
     return kept;
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        end = end == std::string::npos ? text.size() : end;
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+// The program takes the user's C locale for the UnRAR library's names, and
+// a German one writes "1,50": the texts the program shows and sends do not
+// change with it.
+std::string formatNumber(const char* format, double value) {
+    char buffer[64];
+    int length = std::snprintf(buffer, sizeof buffer, format, value);
+    std::string text(buffer, length > 0 ? std::min<size_t>(length, sizeof buffer - 1) : 0);
+    const char* point = std::localeconv()->decimal_point;
+    size_t at = point && *point ? text.find(point) : std::string::npos;
+    if (at != std::string::npos && std::string(point) != ".") {
+        text.replace(at, std::strlen(point), ".");
+    }
+    return text;
 }
 
 }  // namespace platform

@@ -1,6 +1,5 @@
 // What the window shows: its shape, the caption, the pages, the install
 // location, progress and failures.
-#include <iostream>
 
 #include "context/installer_context.h"
 #include "install/install.h"
@@ -87,7 +86,7 @@ void CFrameWindowWnd::showProgress(double percent) {
 
 void CFrameWindowWnd::setUiIntallPathAndFreeSpace(std::string folder) {
     if (folder.empty()) {
-        std::cout << "path is empty!! setUiIntallPathAndFreeSpace failed. " << std::flush;
+        platform::printText("path is empty!! setUiIntallPathAndFreeSpace failed. ");
         return;
     }
     std::string productFolder = install::productFolderFor(folder);

@@ -1,11 +1,13 @@
 // Known folders on a freedesktop system: the XDG base directories stand in for
 // the Windows shell folders.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -116,6 +118,34 @@ std::string programDir() {
 
 bool fileExists(const std::string& path) {
     return !path.empty() && ::access(path.c_str(), F_OK) == 0;
+}
+
+bool makeFolder(const std::string& path) {
+    return !path.empty() && ::mkdir(path.c_str(), 0777) == 0;
+}
+
+std::string absolutePath(const std::string& path) {
+    std::string whole = path;
+    if (path.empty() || path[0] != '/') {
+        std::vector<char> buffer(4096);
+        if (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+            return path;
+        }
+        whole = std::string(buffer.data()) + "/" + path;
+    }
+    std::vector<std::string> names;
+    for (const std::string& name : pathParts(whole).names) {
+        if (name != "..") {
+            names.push_back(name);
+        } else if (!names.empty()) {
+            names.pop_back();
+        }
+    }
+    std::string normal;
+    for (const std::string& name : names) {
+        normal += "/" + name;
+    }
+    return normal.empty() ? "/" : normal;
 }
 
 }  // namespace platform

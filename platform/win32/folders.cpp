@@ -80,4 +80,25 @@ bool fileExists(const std::string& path) {
     return GetFileAttributesW(win32::longPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool makeFolder(const std::string& path) {
+    return !path.empty() && !win32::hasNul(path) &&
+           CreateDirectoryW(win32::longPath(path).c_str(), nullptr) != 0;
+}
+
+// GetFullPathNameW resolves "." and ".." as written, as Windows itself does.
+std::string absolutePath(const std::string& path) {
+    if (path.empty() || win32::hasNul(path)) {
+        return path;
+    }
+    std::wstring wide = win32::widePath(path);
+    DWORD length = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    std::wstring full(length, L'\0');
+    DWORD written = length == 0 ? 0 : GetFullPathNameW(wide.c_str(), length, &full[0], nullptr);
+    if (written == 0 || written >= length) {
+        return path;
+    }
+    full.resize(written);
+    return win32::utf8(full);
+}
+
 }  // namespace platform

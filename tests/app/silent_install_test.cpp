@@ -1,5 +1,6 @@
 // The unattended mode of the real program against the real backend on the
 // test port.
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <random>
@@ -27,7 +28,10 @@ class SilentInstall : public testsupport::IsolatedTest {
         return path;
     }
     int runInstaller(const std::vector<std::string>& arguments) {
-        std::vector<std::string> argv = {HOBNAR_SETUP_PROGRAM, "--silent"};
+        // HOBNAR_SILENT_PROGRAM names another copy, such as the shipped one alone in a folder.
+        const char* other = std::getenv("HOBNAR_SILENT_PROGRAM");
+        std::vector<std::string> argv = {other && *other ? other : HOBNAR_SETUP_PROGRAM,
+                                         "--silent"};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
         return testsupport::ChildProcess(argv, env.root + "/setup.out", env.root + "/setup.err")
             .wait(120);

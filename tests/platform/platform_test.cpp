@@ -1,4 +1,5 @@
 // The OS layer as every system has it (posix_test.cpp, win32_test.cpp: what differs).
+#include <clocale>
 #include <cstring>
 #include <filesystem>
 #include <tuple>
@@ -85,6 +86,43 @@ TEST(Text, CommandLinesAndReleaseNames) {
     for (const auto& [text, name] : names) {
         EXPECT_EQ(platform::parseOsReleaseName(text), name) << text;
     }
+}
+
+// Paths split and made absolute as written; lines; numbers with a "." in
+// every C locale (a German one, where the system has it, writes "1,50").
+TEST(Text, PathsLinesAndNumbers) {
+    const char sep = platform::kPathSep;
+    using Parts = std::pair<std::string, std::vector<std::string>>;
+    std::vector<std::pair<std::string, Parts>> paths = {
+        {"/a/b", {std::string(1, sep), {"a", "b"}}},
+        {"a//./b/", {"", {"a", "b"}}},
+        {"../x", {"", {"..", "x"}}},
+        {"", {"", {}}},
+    };
+    if (sep == '\\') {
+        paths.push_back({"C:\\x/y", {"C:\\", {"x", "y"}}});
+        paths.push_back({"C:", {"C:\\", {}}});
+        paths.push_back({"\\\\srv\\share\\d", {"\\\\srv\\share\\", {"d"}}});
+    }
+    for (const auto& [path, parts] : paths) {
+        platform::PathParts got = platform::pathParts(path);
+        EXPECT_EQ(Parts(got.root, got.names), parts) << path;
+    }
+    std::string here = platform::absolutePath(".");
+    EXPECT_EQ(platform::absolutePath("a/../b/./c"), here + sep + "b" + sep + "c");
+    EXPECT_EQ(platform::absolutePath(here + "/x/.././y"), here + sep + "y");
+    EXPECT_EQ(platform::linesOf("a\nb\n"), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(platform::linesOf("\nx\r\n"), (std::vector<std::string>{"", "x\r"}));
+    EXPECT_TRUE(platform::linesOf("").empty());
+    for (const char* locale : {"C", "de_DE.UTF-8", "German_Germany.1252"}) {
+        if (std::setlocale(LC_NUMERIC, locale) == nullptr) {
+            continue;
+        }
+        EXPECT_EQ(platform::formatNumber("%.2f", 1536.0 / 1024), "1.50") << locale;
+        EXPECT_EQ(platform::formatNumber("%.2f", 0.999), "1.00") << locale;
+        EXPECT_EQ(platform::formatNumber("%g", 1234.5), "1234.5") << locale;
+    }
+    std::setlocale(LC_NUMERIC, "C");
 }
 
 // Windows' proxy settings as its settings page writes them.
