@@ -6,7 +6,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -109,10 +108,9 @@ bool execWithRetry(sqlite3* db, const char* sql) {
 }
 
 sqlite3* openForWriting(const std::string& path) {
-    std::error_code ignored;
-    std::filesystem::path parent = std::filesystem::path(path).parent_path();
-    if (!parent.empty()) {
-        std::filesystem::create_directories(parent, ignored);
+    size_t slash = path.rfind('/');
+    if (slash != std::string::npos && slash > 0) {
+        makeFolders(path.substr(0, slash));
     }
     sqlite3* db = openDatabase(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     if (db == nullptr) {

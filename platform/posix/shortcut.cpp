@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <filesystem>
 #include <string>
 
 #include "platform/platform.h"
@@ -112,8 +111,10 @@ bool writeShortcut(const std::string& target, const std::string& displayName,
     if (linkPath.empty()) {
         return false;
     }
-    std::error_code error;
-    std::filesystem::create_directories(std::filesystem::path(linkPath).parent_path(), error);
+    size_t slash = linkPath.rfind('/');
+    if (slash != std::string::npos && slash > 0) {
+        makeFolders(linkPath.substr(0, slash));
+    }
     std::string freshPath;
     int fd = createFreshBeside(linkPath, freshPath);
     if (fd < 0) {
