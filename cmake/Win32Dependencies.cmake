@@ -52,7 +52,7 @@ ExternalProject_Add(hobnar_curl_build
     # through it, our callbacks catch theirs), and without what the installer never asks
     # for (cookies, alt-svc, HSTS, forms, DNS over HTTPS, .netrc, digest and
     # NTLM authentication, the --libcurl code writer).
-    "-DCMAKE_C_FLAGS=-Os -ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables"
+    "-DCMAKE_C_FLAGS=-Os -ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables ${HOBNAR_REPRODUCIBLE_FLAGS}"
     -DCURL_DISABLE_COOKIES=ON -DCURL_DISABLE_ALTSVC=ON -DCURL_DISABLE_HSTS=ON
     -DCURL_DISABLE_MIME=ON -DCURL_DISABLE_DOH=ON -DCURL_DISABLE_NETRC=ON
     -DCURL_DISABLE_CRYPTO_AUTH=ON -DCURL_DISABLE_NTLM=ON -DCURL_DISABLE_GETOPTIONS=ON

@@ -55,9 +55,16 @@ void handleInstallInfo(const httplib::Request& req, httplib::Response& res, Serv
         answerFailure(res, 500, "package file unavailable");
         return;
     }
-    std::string url =
-        ctx.options.packageUrl.empty() ? ownPackageUrl(req, ctx) : ctx.options.packageUrl;
-    json obj = {{"size", *size}, {"url", url}, {"version", ctx.options.version}};
+    // A release folder's information is answered as it is; --package-url
+    // still points clients elsewhere (a trial serving the package itself).
+    json obj = ctx.package.installInfo ? json::parse(*ctx.package.installInfo)
+                                       : json{{"size", *size},
+                                              {"url", ownPackageUrl(req, ctx)},
+                                              {"version", ctx.options.version}};
+    if (!ctx.options.packageUrl.empty()) {
+        obj["url"] = ctx.options.packageUrl;
+    }
+    obj.erase("sha256");
     if (ctx.package.announcedSha256) {
         obj["sha256"] = *ctx.package.announcedSha256;
     }

@@ -142,6 +142,7 @@ const std::vector<OptionSpec>& optionTable() {
         {"--list-events", false, flag(&O::listEvents)},
         {"--help", false, flag(&O::help)},
         {"--signature", true, text(&O::signaturePath, "--signature")},
+        {"--release", true, text(&O::releaseFolder, "--release")},
         {"--no-digest", false, flag(&O::noDigest)},
         {"--wrong-digest", false, flag(&O::wrongDigest)},
         {"--wrong-signature", false, flag(&O::wrongSignature)},
@@ -178,6 +179,24 @@ const OptionSpec* findOption(const std::string& name) {
     return nullptr;
 }
 
+// A release folder names the package, its signature and the install
+// information by the names scripts/release.sh gives them.
+std::string useReleaseFolder(ServerOptions& o, bool versionGiven) {
+    if (o.releaseFolder.empty()) {
+        return "";
+    }
+    if (!o.packagePath.empty() || !o.signaturePath.empty() || versionGiven) {
+        return "--release FOLDER serves that folder's package, signature and version; "
+               "it excludes --package, --signature and --version";
+    }
+    std::string folder = o.releaseFolder;
+    folder += folder.back() == '/' ? "" : "/";
+    o.packagePath = folder + "win-ia32-unpacked.rar";
+    o.signaturePath = o.packagePath + ".minisig";
+    o.installInfoPath = folder + "install-info.json";
+    return "";
+}
+
 // Checks that need the whole command line.
 std::string checkCombination(const ServerOptions& o, bool stallGiven) {
     if (o.help || o.listEvents) {
@@ -200,6 +219,7 @@ std::string checkCombination(const ServerOptions& o, bool stallGiven) {
 ParsedOptions parseOptions(const std::vector<std::string>& args) {
     ParsedOptions parsed;
     bool stallGiven = false;
+    bool versionGiven = false;
     for (size_t i = 0; i < args.size() && parsed.error.empty(); ++i) {
         const std::string& arg = args[i];
         auto eq = arg.find('=');
@@ -216,8 +236,12 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
                                 : eq != std::string::npos ? arg.substr(eq + 1)
                                                           : args[++i];
             stallGiven = stallGiven || name == "--stall";
+            versionGiven = versionGiven || name == "--version";
             parsed.error = spec->set(parsed.options, value);
         }
+    }
+    if (parsed.error.empty()) {
+        parsed.error = useReleaseFolder(parsed.options, versionGiven);
     }
     if (parsed.error.empty()) {
         parsed.error = checkCombination(parsed.options, stallGiven);

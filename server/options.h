@@ -23,7 +23,11 @@ struct ServerOptions {
     bool listEvents = false;
     bool help = false;
     std::string signaturePath;  // minisign signature served beside the package
-    bool noDigest = false;      // getInstallInfo announces no "sha256"
+    // --release FOLDER: the package, its signature and install-info.json of
+    // that folder, served as they are (the paths below are set from it).
+    std::string releaseFolder;
+    std::string installInfoPath;  // getInstallInfo's object, as scripts/release.sh wrote it
+    bool noDigest = false;        // getInstallInfo announces no "sha256"
 
     // Faults that make the server misbehave like real networks and servers.
     std::uint64_t bandwidth = 0;  // bytes per second per package response; 0 = unlimited

@@ -5,6 +5,7 @@
 #include <array>
 #include <chrono>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <vector>
 
@@ -92,16 +93,21 @@ bool spoilSignature(std::string& signature, std::string& error) {
     return true;
 }
 
+bool readWholeFile(const std::string& path, std::string& text) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream bytes;
+    if (!(bytes << file.rdbuf())) {
+        return false;
+    }
+    text = bytes.str();
+    return true;
+}
+
 bool readSignature(const ServerOptions& o, PackageFacts& facts, std::string& error) {
     std::string signature;
-    if (!o.signaturePath.empty()) {
-        std::ifstream file(o.signaturePath, std::ios::binary);
-        std::ostringstream bytes;
-        if (!(bytes << file.rdbuf())) {
-            error = "signature file '" + o.signaturePath + "' cannot be read";
-            return false;
-        }
-        signature = bytes.str();
+    if (!o.signaturePath.empty() && !readWholeFile(o.signaturePath, signature)) {
+        error = "signature file '" + o.signaturePath + "' cannot be read";
+        return false;
     }
     if (o.wrongSignature && !spoilSignature(signature, error)) {
         error = "'" + o.signaturePath + "': " + error;
@@ -110,6 +116,51 @@ bool readSignature(const ServerOptions& o, PackageFacts& facts, std::string& err
     if (!signature.empty()) {
         facts.signature = signature;
     }
+    return true;
+}
+
+// What install-info.json says must be true of the package beside it: a
+// release folder whose parts do not fit is refused, never served.
+std::string installInfoMismatch(const nlohmann::json& info, const PackageFacts& facts,
+                                const std::string& digest) {
+    auto text = [&info](const char* key) {
+        auto found = info.find(key);
+        return found != info.end() && found->is_string() ? found->get<std::string>() : "";
+    };
+    std::string url = text("url");
+    if (url.rfind("http://", 0) != 0 && url.rfind("https://", 0) != 0) {
+        return "its \"url\" is not an http(s) address";
+    }
+    if (text("version").empty()) {
+        return "it has no \"version\"";
+    }
+    if (text("size") != std::to_string(facts.size)) {
+        return "its \"size\" is not the package's, " + std::to_string(facts.size) + " bytes";
+    }
+    if (text("sha256") != digest) {
+        return "its \"sha256\" is not the package's, " + digest;
+    }
+    return "";
+}
+
+bool readInstallInfo(const ServerOptions& o, const std::string& digest, PackageFacts& facts,
+                     std::string& error) {
+    if (o.installInfoPath.empty()) {
+        return true;
+    }
+    std::string text;
+    if (!readWholeFile(o.installInfoPath, text)) {
+        error = "install information '" + o.installInfoPath + "' cannot be read";
+        return false;
+    }
+    nlohmann::json info = nlohmann::json::parse(text, nullptr, false);
+    std::string mismatch =
+        !info.is_object() ? "it is not a JSON object" : installInfoMismatch(info, facts, digest);
+    if (!mismatch.empty()) {
+        error = "install information '" + o.installInfoPath + "' does not fit: " + mismatch;
+        return false;
+    }
+    facts.installInfo = info.dump();
     return true;
 }
 
@@ -131,6 +182,9 @@ bool loadPackageFacts(const ServerOptions& options, PackageFacts& facts, std::st
     facts.lastModifiedIsStrong = modified < std::chrono::floor<std::chrono::seconds>(
                                                 std::chrono::system_clock::now().time_since_epoch())
                                                 .count();
+    if (!readInstallInfo(options, hexOf(digest.data(), digest.size()), facts, error)) {
+        return false;
+    }
     if (options.wrongDigest) {
         digest[0] ^= 0xFF;
     }

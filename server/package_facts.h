@@ -21,6 +21,9 @@ namespace server {
 struct PackageFacts {
     std::optional<std::string> announcedSha256;  // 64 lower-case hex digits
     std::optional<std::string> signature;        // the .minisig file's bytes
+    // --release: getInstallInfo's object as install-info.json holds it (its
+    // size and sha256 checked against the package at start-up), JSON text.
+    std::optional<std::string> installInfo;
     // The file as it was read; the validators hold only while it is unchanged.
     std::uintmax_t size = 0;
     std::filesystem::file_time_type modified;
@@ -31,8 +34,8 @@ struct PackageFacts {
     bool lastModifiedIsStrong = false;
 };
 
-// Reads the package and --signature file; the error names the file and says
-// what is wrong with it.
+// Reads the package, the --signature file and a release folder's
+// install-info.json; the error names the file and says what is wrong with it.
 bool loadPackageFacts(const ServerOptions& options, PackageFacts& facts, std::string& error);
 
 // Whether `path` still is the file the facts were taken from.

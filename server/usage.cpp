@@ -4,6 +4,7 @@ namespace server {
 
 std::string usageText() {
     return R"(Usage: hobnar-backend --package FILE [options]
+       hobnar-backend --release FOLDER [options]
        hobnar-backend [--db FILE] --list-events
 
 The reference backend of the hobnarAudio installer: the client queries, the
@@ -11,7 +12,15 @@ operation-log event store and the package archive with byte ranges.
 
 Serving:
   --package FILE        package archive served at
-                        /client/win/mainprogram/win-ia32-unpacked.rar (required)
+                        /client/win/mainprogram/win-ia32-unpacked.rar (required
+                        unless --release is given)
+  --release FOLDER      serve a folder made by scripts/release.sh as it is: its
+                        win-ia32-unpacked.rar, the .minisig beside it, and
+                        install-info.json as getInstallInfo's answer (its "url"
+                        unless --package-url is given).  The folder's parts must
+                        fit: the file's size and sha256 must be the package's,
+                        or the backend does not start.  Excludes --package,
+                        --signature and --version
   --port N              port to listen on; 0 picks a free one (default 18080)
   --host ADDR           address to bind (default 127.0.0.1)
   --package-url URL     "url" answered by getInstallInfo (default: this server's
@@ -87,8 +96,8 @@ output once connections are accepted; one line per request on standard error
 stops the server cleanly.
 
 Exit status: 0 on success and after a signal, 1 when the event store or the
-port cannot be opened, 2 for bad options or an unreadable package or
-signature file.
+port cannot be opened, 2 for bad options, an unreadable package or signature
+file, or a release folder whose parts do not fit.
 )";
 }
 

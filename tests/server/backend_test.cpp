@@ -216,6 +216,68 @@ TEST_F(BackendTest, RefusedStartUps) {
     }
 }
 
+// A folder as scripts/release.sh leaves it is served as it is; one whose
+// parts do not fit is refused at start-up, naming what does not fit.
+TEST_F(BackendTest, ServesAReleaseFolderAsItIsOnlyWhenItsPartsFit) {
+    const std::string digest = runTool({"sha256sum", packagePath}).out.substr(0, 64);
+    ASSERT_EQ(runTool({"minisign", "-G", "-W", "-p", "key.pub", "-s", "key.sec"}).exitCode, 0);
+    const nlohmann::json info = {{"url", "https://cdn.example/win-ia32-unpacked.rar"},
+                                 {"size", std::to_string(kPackageSize)},
+                                 {"version", "2.0.7"},
+                                 {"sha256", digest}};
+    auto release = [&](const std::string& name, const std::string& infoText, bool signature) {
+        std::string folder = env.root + "/" + name;
+        std::filesystem::create_directories(folder);
+        testsupport::writeFile(folder + "/win-ia32-unpacked.rar", package);
+        testsupport::writeFile(folder + "/install-info.json", infoText);
+        if (signature) {
+            runTool({"minisign", "-S", "-s", "key.sec", "-m", folder + "/win-ia32-unpacked.rar",
+                     "-t", "version:2.0.7"});
+        }
+        return folder;
+    };
+    auto with = [&](const char* key, const nlohmann::json& value) {
+        nlohmann::json changed = info;
+        changed[key] = value;
+        return changed.dump();
+    };
+    const std::string good = release("good", info.dump(2), true);
+    const std::vector<std::tuple<std::vector<std::string>, std::string>> refusals = {
+        {{"--release", release("size", with("size", "3"), true)}, "\"size\""},
+        {{"--release", release("bytes", with("size", kPackageSize), true)}, "\"size\""},
+        {{"--release", release("digest", with("sha256", digest.substr(1) + "0"), true)}, digest},
+        {{"--release", release("url", with("url", "cdn.example/a.rar"), true)}, "\"url\""},
+        {{"--release", release("version", with("version", ""), true)}, "\"version\""},
+        {{"--release", release("json", "{\"url\":", true)}, "not a JSON object"},
+        {{"--release", release("unsigned", info.dump(), false)}, "minisig"},
+        {{"--release", env.root + "/absent"}, "absent/win-ia32-unpacked.rar"},
+        {{"--release", good, "--package", packagePath}, "excludes"},
+        {{"--release", good, "--version", "2.0.7"}, "excludes"},
+    };
+    for (auto [args, complaint] : refusals) {
+        args.insert(args.begin(), {testsupport::backendProgram(), "--port", "0"});
+        auto result = runTool(args);
+        EXPECT_EQ(result.exitCode, 2) << complaint;
+        EXPECT_NE(result.err.find(complaint), std::string::npos) << result.err;
+    }
+    for (const std::string& packageUrl : {std::string(), std::string("http://127.0.0.1:1/p.rar")}) {
+        std::vector<std::string> extra = {"--release", good};
+        if (!packageUrl.empty()) {
+            extra.push_back("--package-url=" + packageUrl);
+        }
+        BackendProcess backend(env.root, "", 0, extra);
+        httplib::Client client("127.0.0.1", backend.port());
+        nlohmann::json expected = info;
+        if (!packageUrl.empty()) {
+            expected["url"] = packageUrl;
+        }
+        EXPECT_EQ(observe(client.Get(kInfo.c_str()), ""), expected.dump());
+        EXPECT_EQ(client.Get(kPackage.c_str())->body, package);
+        testsupport::writeFile(packagePath, package);
+        EXPECT_EQ(observe(client.Get(kSignature.c_str()), "minisign"), "verified");
+    }
+}
+
 // A range is served only while the client's validator still holds.
 TEST_F(BackendTest, PackageRangesHonourTheValidators) {
     BackendProcess backend(env.root, packagePath, 0);

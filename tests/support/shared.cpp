@@ -158,8 +158,12 @@ BackendProcess::BackendProcess(const std::string& folder, const std::string& pac
     : m_db(folder + "/events.db"),
       m_stdout(folder + "/backend.out"),
       m_stderr(folder + "/backend.err") {
-    std::vector<std::string> argv = {backendProgram(),  "--port", std::to_string(port), "--package",
-                                     hostPath(package), "--db",   hostPath(m_db)};
+    // Without a package the options name what to serve (--release).
+    std::vector<std::string> argv = {backendProgram(), "--port", std::to_string(port), "--db",
+                                     hostPath(m_db)};
+    if (!package.empty()) {
+        argv.insert(argv.end(), {"--package", hostPath(package)});
+    }
     argv.insert(argv.end(), extra.begin(), extra.end());
     // A fixed port may still be held by a server shutting down or another
     // program; the backend then exits at once and starts again until the deadline.
