@@ -20,10 +20,11 @@ packages=(
   libgtest-dev libgmock-dev googletest libcpp-httplib-dev
   xvfb xdotool x11-utils fonts-wqy-microhei sqlite3 curl
   libsodium-dev libssl-dev minisign tinyproxy
+  openssl osslsigncode
 )
-# The Windows build: cross compilers (posix thread model included), Wine with
-# its 32-bit half, and dpkg-dev for `apt-get source`.
-windows_packages=(g++-mingw-w64-i686 wine wine32:i386 dpkg-dev)
+# The Windows build: cross compilers (posix thread model included), Ninja, Wine
+# with its 32-bit half, and dpkg-dev for `apt-get source`.
+windows_packages=(g++-mingw-w64-i686 ninja-build wine wine32:i386 dpkg-dev)
 # Debian source packages the Windows build compiles (folder names carry versions;
 # Debian splits cpp-httplib into a Linux library, the source has the header-only form).
 windows_sources=(curl unrar-nonfree pugixml libsodium cpp-httplib)

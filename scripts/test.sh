@@ -4,8 +4,10 @@
 # (scripts/sanitizers.sh), a short run of every fuzz target (scripts/fuzz.sh
 # 10), and the 32-bit Windows build's suites under Wine (build-win32/,
 # scripts/wine-test-run.sh), then the shipped program alone in an empty
-# folder on the whole road, unattended, and its size.  About 18 minutes from
-# a fresh clone on two cores: 11 for the Linux part, 7 for the Windows one.
+# folder on the whole road, unattended, and its size; last the release
+# command, twice, with throw-away keys (tests/release/release_test.sh).
+# About 24 minutes from a fresh clone on two cores: 11 for the Linux part,
+# 7 for the Windows one, 5 for the releases.
 #   scripts/test.sh             everything
 #   scripts/test.sh --quick     the normal build's suites only (about 4 minutes)
 #   scripts/test.sh --windows   the Windows build and its suites only
@@ -63,3 +65,4 @@ fi
 FUZZ_SEED=1 "$here/scripts/fuzz.sh" 10
 cd "$here"
 windows_suites
+"$here/tests/release/release_test.sh"
