@@ -88,6 +88,9 @@ check_same_twice() {
   file=shipped/hobnar-setup-2.0.1.exe
   cmp "$tmp/build-one/win32/$file" "$tmp/build-two/win32/$file" ||
     fail "the unsigned setup program differs between two releases"
+  if grep -qaF -e "$here" -e "$tmp" "$tmp/build-one/win32/$file"; then
+    fail "the setup program names a folder of the machine that built it"
+  fi
   (cd "$tmp/one" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not hold"
 }
 
