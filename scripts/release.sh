@@ -306,9 +306,12 @@ check_trial_install() {
 
 parse_options "$@"
 check_options
+out=$(realpath -m "$out")
+product=$(realpath "$product")
+case "$out/" in
+  "$product/"*) die_usage "--out '$out' is inside the product folder" ;;
+esac
 mkdir -p "$out"
-out=$(cd "$out" && pwd)
-product=$(cd "$product" && pwd)
 keep_build=0
 if [ -n "$build_dir" ]; then
   keep_build=1
@@ -335,7 +338,12 @@ public_key=$(sed -n 2p "$work/minisign.pub")
 build_options=(-DHOBNAR_BUILD_TESTS=OFF -DHOBNAR_REPRODUCIBLE=ON
   -DHOBNAR_PROD_API_URL="$api_url" -DHOBNAR_PROD_PACKAGE_URL="$package_url"
   -DHOBNAR_MINISIGN_PUBLIC_KEY="$public_key")
-[ -z "$agreement_url" ] || build_options+=(-DHOBNAR_AGREEMENT_URL="$agreement_url")
+# A kept build folder may remember an agreement page of an earlier release.
+if [ -n "$agreement_url" ]; then
+  build_options+=(-DHOBNAR_AGREEMENT_URL="$agreement_url")
+else
+  build_options+=(-UHOBNAR_AGREEMENT_URL)
+fi
 step "package" pack_product
 step "package signature" sign_package
 step "Windows build" build_windows
