@@ -1,20 +1,36 @@
+# shellcheck shell=bash
 # Sourced by scripts/run.sh and scripts/run_windows.sh.
 #   serve_demo_package BUILD DEMO [AT_EXIT]
-# Serves DEMO/win-ia32-unpacked.rar with BUILD's hobnar-backend on the test
-# port 18080 (events in DEMO/events.db) until the calling script ends, then
-# stops it and runs AT_EXIT.
+# Makes DEMO a release folder around DEMO/win-ia32-unpacked.rar, as
+# scripts/release.sh would (a signature by the demo's own throw-away key, the
+# install information), and serves it with BUILD's hobnar-backend --release
+# on the test port 18080 (events in DEMO/events.db) until the calling script
+# ends, then stops it and runs AT_EXIT.
+# shellcheck source=scripts/release_parts.sh
+. "$(dirname "${BASH_SOURCE[0]}")/release_parts.sh"
+
 serve_demo_package() {
-  local build=$1 demo=$2 at_exit=${3:-true} port=18080
+  local build=$1 demo=$2 at_exit=${3:-true} port=18080 version
   if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
     echo "run: port $port is in use; stop whatever listens there first." >&2
     exit 1
   fi
-  "$build/server/hobnar-backend" --port "$port" --package "$demo/win-ia32-unpacked.rar" \
+  version=$(project_version "$(dirname "${BASH_SOURCE[0]}")/..")
+  if [ ! -f "$demo/demo-minisign.key" ]; then
+    minisign -G -W -p "$demo/demo-minisign.pub" -s "$demo/demo-minisign.key" >/dev/null
+  fi
+  minisign -S -s "$demo/demo-minisign.key" -m "$demo/win-ia32-unpacked.rar" \
+    -t "version:$version" >/dev/null
+  write_install_info "$demo" "http://127.0.0.1:$port/client/win/mainprogram/win-ia32-unpacked.rar" \
+    "$version"
+  "$build/server/hobnar-backend" --port "$port" --release "$demo" \
     --db "$demo/events.db" >"$demo/backend.out" 2>"$demo/backend.log" &
   # shellcheck disable=SC2064  # the pid is fixed now
   trap "kill $! 2>/dev/null; wait $! 2>/dev/null || true; $at_exit" EXIT
   for _ in $(seq 100); do
-    grep -q "listening on" "$demo/backend.out" 2>/dev/null && break
+    grep -q "listening on" "$demo/backend.out" 2>/dev/null && return 0
     sleep 0.1
   done
+  echo "run: the demo backend did not start: $(tail -n 1 "$demo/backend.log")" >&2
+  exit 1
 }

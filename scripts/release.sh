@@ -15,6 +15,8 @@
 # HOBNAR_MINISIGN_PASSWORD, both handed to the tools on a file descriptor.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# shellcheck source=scripts/release_parts.sh
+. "$here/scripts/release_parts.sh"
 
 usage() {
   cat <<'USAGE'
@@ -228,13 +230,8 @@ sign_program() {
     3<<<"$HOBNAR_SIGNING_PASSWORD" || fail "osslsigncode could not sign $unsigned"
 }
 
-write_install_info() {
-  local package="$out/win-ia32-unpacked.rar"
-  local size sha256
-  size=$(stat -c %s "$package")
-  sha256=$(sha256sum "$package" | cut -d' ' -f1)
-  printf '{"url":"%s","size":"%s","version":"%s","sha256":"%s"}\n' \
-    "$package_url" "$size" "$version" "$sha256" >"$out/install-info.json"
+write_sums() {
+  write_install_info "$out" "$package_url" "$version"
   (cd "$out" && find . -maxdepth 1 -type f -printf '%f\n' | LC_ALL=C sort |
     xargs -d '\n' sha256sum >"$work/SHA256SUMS")
   mv "$work/SHA256SUMS" "$out/SHA256SUMS"
@@ -329,7 +326,7 @@ finish() {
 }
 trap finish EXIT
 export SOURCE_DATE_EPOCH=$epoch
-version=$(sed -n 's/^project(hobnar-setup VERSION \([0-9.]*\).*/\1/p' "$here/CMakeLists.txt")
+version=$(project_version "$here")
 
 step "set-up (packages and sources)" "$here/scripts/setup.sh" --no-build
 step "signing certificate" check_certificate
@@ -349,7 +346,7 @@ step "package signature" sign_package
 step "Windows build" build_windows
 step "Linux build and .deb" build_linux
 step "Authenticode signature" sign_program
-step "install information and SHA256SUMS" write_install_info
+step "install information and SHA256SUMS" write_sums
 step "verify the Authenticode signature" verify_authenticode
 step "verify the package signature" verify_package_signature
 if [ "$trial" -eq 1 ]; then
