@@ -23,14 +23,11 @@ serve_demo_package() {
     -t "version:$version" >/dev/null
   write_install_info "$demo" "http://127.0.0.1:$port/client/win/mainprogram/win-ia32-unpacked.rar" \
     "$version"
-  "$build/server/hobnar-backend" --port "$port" --release "$demo" \
-    --db "$demo/events.db" >"$demo/backend.out" 2>"$demo/backend.log" &
+  if ! start_release_backend "$build/server/hobnar-backend" "$demo" "$port" "$demo/events.db" \
+    "$demo/backend"; then
+    echo "run: the demo backend did not start (see $demo/backend.err)" >&2
+    exit 1
+  fi
   # shellcheck disable=SC2064  # the pid is fixed now
-  trap "kill $! 2>/dev/null; wait $! 2>/dev/null || true; $at_exit" EXIT
-  for _ in $(seq 100); do
-    grep -q "listening on" "$demo/backend.out" 2>/dev/null && return 0
-    sleep 0.1
-  done
-  echo "run: the demo backend did not start: $(tail -n 1 "$demo/backend.log")" >&2
-  exit 1
+  trap "kill $backend_pid 2>/dev/null; wait $backend_pid 2>/dev/null || true; $at_exit" EXIT
 }

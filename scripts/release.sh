@@ -85,6 +85,7 @@ product="" out="" api_url="" package_url="" minisign_key="" cert=""
 ca=/etc/ssl/certs/ca-certificates.crt timestamp="" agreement_url=""
 publisher_url=https://www.hobnar.example build_dir="" epoch=${SOURCE_DATE_EPOCH:-} trial=1
 
+# Each option with a value sets the variable of its name (--api-url: api_url).
 parse_options() {
   while [ $# -gt 0 ]; do
     local option=$1
@@ -98,22 +99,9 @@ parse_options() {
     if [ $# -lt 2 ] || [ -z "$2" ]; then
       die_usage "$option needs a value"
     fi
-    local value=$2
+    local name=${option#--}
+    printf -v "${name//-/_}" '%s' "$2"
     shift 2
-    case "$option" in
-      --product) product=$value ;;
-      --out) out=$value ;;
-      --api-url) api_url=$value ;;
-      --package-url) package_url=$value ;;
-      --minisign-key) minisign_key=$value ;;
-      --cert) cert=$value ;;
-      --ca) ca=$value ;;
-      --timestamp) timestamp=$value ;;
-      --agreement-url) agreement_url=$value ;;
-      --publisher-url) publisher_url=$value ;;
-      --build-dir) build_dir=$value ;;
-      --epoch) epoch=$value ;;
-    esac
   done
 }
 
@@ -248,10 +236,11 @@ verify_authenticode() {
 verify_package_signature() {
   local program="$out/hobnar-setup-$version.exe"
   grep -qaF "$public_key" "$program" || fail "$program does not carry the public key $public_key"
-  minisign -V -P "$public_key" -m "$out/win-ia32-unpacked.rar" ||
+  local comment
+  comment=$(minisign -V -Q -P "$public_key" -m "$out/win-ia32-unpacked.rar") ||
     fail "the package's signature does not verify with the program's key"
-  minisign -V -Q -P "$public_key" -m "$out/win-ia32-unpacked.rar" | tr '\t' ' ' |
-    grep -qE "(^| )version:$version( |$)" || fail "the trusted comment does not name version:$version"
+  tr '\t' ' ' <<<"$comment" | grep -qE "(^| )version:$version( |$)" ||
+    fail "the trusted comment '$comment' does not name version:$version"
 }
 
 # The released program, alone in an empty folder, installs the released
@@ -266,22 +255,14 @@ trial_install() {
   unset DISPLAY
   wineboot --init </dev/null || fail "the Wine prefix could not be made"
   wineserver --wait
-  "$build_dir/linux/server/hobnar-backend" --release "$out" --port "$port" \
-    --package-url "$address/client/win/mainprogram/win-ia32-unpacked.rar" \
-    --db "$trial/events.db" >"$trial/backend.out" 2>"$trial/backend.err" &
-  backend=$!
-  trap 'kill "$backend" 2>/dev/null || true' EXIT
-  local tries=0
-  until grep -q listening "$trial/backend.out"; do
-    kill -0 "$backend" 2>/dev/null || fail "hobnar-backend --release did not start: $(tail -n 1 "$trial/backend.err")"
-    tries=$((tries + 1))
-    [ "$tries" -lt 200 ] || fail "hobnar-backend --release did not listen within 20 s"
-    sleep 0.1
-  done
+  trap 'kill "$backend_pid" 2>/dev/null || true' EXIT
+  start_release_backend "$build_dir/linux/server/hobnar-backend" "$out" "$port" \
+    "$trial/events.db" "$trial/backend" \
+    --package-url "$address/client/win/mainprogram/win-ia32-unpacked.rar"
   (cd "$trial/alone" && wine "./hobnar-setup-$version.exe" /S dev "/LOG=$trial/install.log") ||
     status=$?
-  kill "$backend" 2>/dev/null || true
-  wait "$backend" || true
+  kill "$backend_pid" 2>/dev/null || true
+  wait "$backend_pid" || true
   wineserver -k || true
   cat "$trial/install.log" 2>/dev/null || true
   [ "$status" -eq 0 ] || fail "the unattended install ended with status $status"
